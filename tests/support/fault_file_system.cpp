@@ -1,0 +1,143 @@
+#include "tests/support/fault_file_system.h"
+
+#include <cstddef>
+#include <utility>
+
+namespace setup::testing {
+
+struct FaultFileSystem::State {
+  struct Fault {
+    FsOp op;
+    std::string path;
+    StatusCode code;
+  };
+  std::vector<Fault> faults;
+  std::vector<std::string> calls;
+
+  // Logs the call and returns the status it must fail with, or Ok.
+  Status Enter(FsOp op, std::string call, std::string_view path, std::string_view other_path = {});
+};
+
+namespace {
+
+char LowerAscii(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool EqualIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
+  }
+  return true;
+}
+
+bool Matches(std::string_view pattern, std::string_view path) {
+  if (pattern.empty()) return true;
+  if (path.size() < pattern.size()) return false;
+  const std::size_t start = path.size() - pattern.size();
+  if (!EqualIgnoringCase(path.substr(start), pattern)) return false;
+  return start == 0 || path[start - 1] == '\\' || path[start - 1] == '/';
+}
+
+class FaultReadableFile final : public ReadableFile {
+ public:
+  FaultReadableFile(std::unique_ptr<ReadableFile> inner, std::string path,
+                    std::shared_ptr<FaultFileSystem::State> state)
+      : inner_(std::move(inner)), path_(std::move(path)), state_(std::move(state)) {}
+
+  Status ReadAll(std::string& bytes) override {
+    Status fault = state_->Enter(FsOp::kRead, "read " + path_, path_);
+    return fault.ok() ? inner_->ReadAll(bytes) : fault;
+  }
+
+ private:
+  std::unique_ptr<ReadableFile> inner_;
+  std::string path_;
+  std::shared_ptr<FaultFileSystem::State> state_;
+};
+
+}  // namespace
+
+Status FaultFileSystem::State::Enter(FsOp op, std::string call, std::string_view path,
+                                     std::string_view other_path) {
+  calls.push_back(call);
+  for (const Fault& fault : faults) {
+    if (fault.op != op) continue;
+    if (Matches(fault.path, path) || (!other_path.empty() && Matches(fault.path, other_path))) {
+      return Status::Error(fault.code, std::move(call) + ": injected fault");
+    }
+  }
+  return Status::Ok();
+}
+
+FaultFileSystem::FaultFileSystem(FileSystem& inner)
+    : inner_(inner), state_(std::make_shared<State>()) {}
+
+FaultFileSystem::~FaultFileSystem() = default;
+
+void FaultFileSystem::FailOn(FsOp op, std::string path, StatusCode code) {
+  state_->faults.push_back({op, std::move(path), code});
+}
+
+void FaultFileSystem::ClearFaults() {
+  state_->faults.clear();
+}
+
+std::vector<std::string> FaultFileSystem::calls() const {
+  return state_->calls;
+}
+
+void FaultFileSystem::ClearCalls() {
+  state_->calls.clear();
+}
+
+Status FaultFileSystem::OpenForReading(const std::string& path,
+                                       std::unique_ptr<ReadableFile>& file) {
+  if (Status fault = state_->Enter(FsOp::kOpen, "open " + path, path); !fault.ok()) return fault;
+  std::unique_ptr<ReadableFile> inner_file;
+  if (Status status = inner_.OpenForReading(path, inner_file); !status.ok()) return status;
+  file = std::make_unique<FaultReadableFile>(std::move(inner_file), path, state_);
+  return Status::Ok();
+}
+
+Status FaultFileSystem::WriteWhole(const std::string& path, std::string_view bytes) {
+  Status fault = state_->Enter(FsOp::kWrite, "write " + path, path);
+  return fault.ok() ? inner_.WriteWhole(path, bytes) : fault;
+}
+
+Status FaultFileSystem::MakeFolder(const std::string& path) {
+  Status fault = state_->Enter(FsOp::kMakeFolder, "make-folder " + path, path);
+  return fault.ok() ? inner_.MakeFolder(path) : fault;
+}
+
+Status FaultFileSystem::ListFiles(const std::string& folder, std::vector<std::string>& names) {
+  Status fault = state_->Enter(FsOp::kList, "list " + folder, folder);
+  return fault.ok() ? inner_.ListFiles(folder, names) : fault;
+}
+
+bool FaultFileSystem::FileExists(const std::string& path) {
+  return state_->Enter(FsOp::kExists, "exists " + path, path).ok() && inner_.FileExists(path);
+}
+
+Status FaultFileSystem::Remove(const std::string& path) {
+  Status fault = state_->Enter(FsOp::kRemove, "remove " + path, path);
+  return fault.ok() ? inner_.Remove(path) : fault;
+}
+
+Status FaultFileSystem::Move(const std::string& from, const std::string& to) {
+  Status fault = state_->Enter(FsOp::kMove, "move " + from + " -> " + to, from, to);
+  return fault.ok() ? inner_.Move(from, to) : fault;
+}
+
+Status FaultFileSystem::Replace(const std::string& from, const std::string& to) {
+  Status fault = state_->Enter(FsOp::kReplace, "replace " + from + " -> " + to, from, to);
+  return fault.ok() ? inner_.Replace(from, to) : fault;
+}
+
+bool FaultFileSystem::SameFolder(const std::string& a, const std::string& b) {
+  return state_->Enter(FsOp::kSameFolder, "same-folder " + a + " | " + b, a, b).ok() &&
+         inner_.SameFolder(a, b);
+}
+
+}  // namespace setup::testing

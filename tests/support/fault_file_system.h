@@ -1,0 +1,68 @@
+#pragma once
+// A FileSystem that passes calls on to another one, logs them, and fails chosen ones, so tests
+// can drive the install run through errors real files will not produce on demand.
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "setup/platform/file_system.h"
+#include "setup/platform/status.h"
+
+namespace setup::testing {
+
+enum class FsOp {
+  kOpen,
+  kRead,
+  kWrite,
+  kMakeFolder,
+  kList,
+  kExists,
+  kRemove,
+  kMove,
+  kReplace,
+  kSameFolder,
+};
+
+class FaultFileSystem final : public FileSystem {
+ public:
+  // `inner` must outlive this object and every file opened through it.
+  explicit FaultFileSystem(FileSystem& inner);
+  ~FaultFileSystem() override;
+
+  // From now on, every `op` call on a matching path fails with `code` without reaching the
+  // inner file system. A path matches when it is `path`, or ends with `path` right after a
+  // '\' or '/', comparing ASCII letters without regard to case as Windows does: "a.dvb"
+  // matches "E:\tool\A.DVB" but not "E:\tool\ba.dvb". An empty `path` matches every path.
+  // Move, Replace and SameFolder match on either of their paths; kRead fails the ReadAll of
+  // files opened from a matching path, whenever they were opened. FileExists and SameFolder
+  // answer false when failed.
+  void FailOn(FsOp op, std::string path, StatusCode code = StatusCode::kIoError);
+  void ClearFaults();
+
+  // One line per call, failed or not, in order: "open P", "read P", "write P",
+  // "make-folder P", "list P", "exists P", "remove P", "move A -> B", "replace A -> B",
+  // "same-folder A | B".
+  std::vector<std::string> calls() const;
+  void ClearCalls();
+
+  Status OpenForReading(const std::string& path, std::unique_ptr<ReadableFile>& file) override;
+  Status WriteWhole(const std::string& path, std::string_view bytes) override;
+  Status MakeFolder(const std::string& path) override;
+  Status ListFiles(const std::string& folder, std::vector<std::string>& names) override;
+  bool FileExists(const std::string& path) override;
+  Status Remove(const std::string& path) override;
+  Status Move(const std::string& from, const std::string& to) override;
+  Status Replace(const std::string& from, const std::string& to) override;
+  bool SameFolder(const std::string& a, const std::string& b) override;
+
+  // Shared with the files opened through this object, so that a file may outlive it.
+  struct State;
+
+ private:
+  FileSystem& inner_;
+  std::shared_ptr<State> state_;
+};
+
+}  // namespace setup::testing
