@@ -1,0 +1,141 @@
+#pragma once
+// The screen lifecycle: one slot per screen class, load / show / hide / unload / end, and the
+// rule that the program ends once no screen is loaded and no handler is running.
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "setup/env/locations.h"
+#include "setup/platform/file_system.h"
+#include "setup/platform/forms.h"
+#include "setup/platform/message_box.h"
+#include "setup/platform/system.h"
+
+namespace setup {
+
+struct Platform {
+  FormsToolkit& forms;
+  MessageBoxes& boxes;
+  System& system;
+  FileSystem& files;
+};
+
+// The process's exit status, read by scripts that run the installer.
+enum ExitCode : int {
+  kExitInstalled = 0,
+  kExitAborted = 1,     // a failed check or an unexpected failure
+  kExitUserLeft = 2,    // the user left before installing
+  kExitIncomplete = 3,  // installed, but some files could not be placed
+};
+
+enum class ScreenKind { kUserForm1, kUserForm2, kUserForm4 };
+
+// Every message box the program shows carries this title.
+inline constexpr std::string_view kBoxTitle = "SETUP";
+
+class Program;
+
+// Base of the screens: owns the window and routes its events to the screen's handlers.
+class Screen : public FormEvents {
+ public:
+  virtual ~Screen() = default;
+  Screen(const Screen&) = delete;
+  Screen& operator=(const Screen&) = delete;
+
+  FormWindow& window() { return *window_; }
+
+ protected:
+  Screen(Program& program, ScreenKind kind, const FormSpec& layout)
+      : program_(program), kind_(kind), layout_(layout) {}
+
+  virtual void OnClick(ControlId) {}
+  virtual void UserForm_Activate() {}
+  // Leaves Cancel at 0 to let the close proceed.
+  virtual void UserForm_QueryClose(std::int16_t& /*Cancel*/, std::int16_t /*CloseMode*/) {}
+
+  Program& program_;
+
+ private:
+  friend class Program;
+  void Click(ControlId control) final;
+  void Activate() final;
+  void CloseRequested(std::int16_t close_mode) final;
+
+  const ScreenKind kind_;
+  const FormSpec& layout_;
+  std::unique_ptr<FormWindow> window_;
+};
+
+// Refuses every close that is not the program's own while the screen is busy.
+void CloseGuard(std::int16_t busy, std::int16_t& cancel, std::int16_t close_mode);
+
+class Program {
+ public:
+  explicit Program(const Platform& platform) : platform_(platform) {}
+  ~Program();
+  Program(const Program&) = delete;
+  Program& operator=(const Program&) = delete;
+
+  const Platform& platform() const { return platform_; }
+  InstallLocations& locations() { return locations_; }
+  // Why the install run was aborted, kept for the abort message.
+  std::string AbortReason;
+
+  // Builds the screen from its layout unless it is loaded already; it stays hidden.
+  Status Load(ScreenKind kind);
+  void Show(ScreenKind kind);
+  void Hide(ScreenKind kind);
+  // Raises the screen's close query (by code), then closes it and discards its state.
+  void Unload(ScreenKind kind);
+  // Load then show; a failure to load is reported as an unexpected failure.
+  void LoadAndShow(ScreenKind kind);
+  // Stops the program at once: every screen closes without a close query and no later
+  // handler runs. The caller returns straight away.
+  void End(int exit_code);
+  // An unexpected failure: one message box saying what failed, then End.
+  void Fail(const Status& status);
+
+  template <class T>
+  T* Find() {
+    return static_cast<T*>(slots_[static_cast<std::size_t>(T::kKind)].get());
+  }
+  bool AnyScreenLoaded() const;
+  bool ended() const { return ended_; }
+  // The status the program exits with unless it ends otherwise.
+  void set_exit_code(int code) { exit_code_ = code; }
+  int exit_code() const { return exit_code_; }
+
+  // Marks code of the program as running. When the outermost one finishes with no screen
+  // loaded, the program ends.
+  class Running {
+   public:
+    explicit Running(Program& program) : program_(program) { ++program_.depth_; }
+    ~Running() { program_.LeaveHandler(); }
+    Running(const Running&) = delete;
+    Running& operator=(const Running&) = delete;
+
+   private:
+    Program& program_;
+  };
+
+ private:
+  friend class Screen;
+  std::unique_ptr<Screen>& Slot(ScreenKind kind) { return slots_[static_cast<std::size_t>(kind)]; }
+  // Closes the window now; the object lives until no handler runs, since it may be the one
+  // whose handler is unloading it.
+  void Discard(ScreenKind kind);
+  void LeaveHandler();
+
+  Platform platform_;
+  InstallLocations locations_;
+  std::array<std::unique_ptr<Screen>, 3> slots_;
+  std::vector<std::unique_ptr<Screen>> discarded_;
+  int depth_ = 0;
+  bool ended_ = false;
+  int exit_code_ = kExitUserLeft;
+};
+
+}  // namespace setup

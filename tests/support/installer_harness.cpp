@@ -1,0 +1,39 @@
+#include "tests/support/installer_harness.h"
+
+#include <gtest/gtest.h>
+
+#include "setup/screens/setup1.h"
+
+namespace setup::testing {
+
+InstallerHarness::InstallerHarness()
+    : disk({{'C', root.Join("c")}, {'D', root.Join("d")}, {'E', root.Join("e")}}) {
+  for (const char* folder : {"c", "d", "d/SETUP", "e"}) root.MakeFolder(folder);
+}
+
+void InstallerHarness::Start() {
+  Main(program);
+  toolkit.RunPending();
+}
+
+void InstallerHarness::StartAndConfirm() {
+  Start();
+  ASSERT_TRUE(toolkit.Press("UserForm1", "Command3"));
+  ASSERT_TRUE(toolkit.Press("UserForm1", "Command1"));
+  ASSERT_TRUE(toolkit.Press("UserForm2", "CommandButton1"));
+}
+
+void InstallerHarness::InstallAnsweringYes() {
+  toolkit.AnswerNext(kIdYes);
+  StartAndConfirm();
+}
+
+std::string InstallerHarness::Source(std::string_view name) const {
+  return root.Join("d/SETUP/" + std::string(name));
+}
+
+std::string InstallerHarness::Installed(std::string_view name) const {
+  return root.Join("c/Tessaradyne/" + std::string(name));
+}
+
+}  // namespace setup::testing
