@@ -1,0 +1,136 @@
+// The tool menu file: bytes in, bytes out, and the two ways it ends the run.
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "setup/install/install_run.h"
+#include "setup/install/tool_menu.h"
+#include "setup/platform/posix/posix_code_page.h"
+#include "tests/support/installer_harness.h"
+
+namespace setup::testing {
+namespace {
+
+constexpr std::string_view kSlash = "C:/Tessaradyne/";
+
+std::string Repeat(std::string_view text, int times) {
+  std::string out;
+  for (int i = 0; i < times; ++i) out += text;
+  return out;
+}
+
+struct MenuCase {
+  const char* name;
+  std::string template_bytes;
+  std::string expected;
+};
+
+TEST(BuildToolMenuTest, CopiesEveryByteAndReplacesPlaceholders) {
+  std::string many_lines, many_expected;
+  for (int i = 1; i <= 150; ++i) {
+    many_lines += "line " + std::to_string(i) + " xxxxx\r\n";
+    many_expected += "line " + std::to_string(i) + " C:/Tessaradyne/\r\n";
+  }
+  const std::string long_line = Repeat("ab", 512 * 1024) + "xxxxx" + Repeat("c", 7);
+  const std::string long_expected = Repeat("ab", 512 * 1024) + "C:/Tessaradyne/" + Repeat("c", 7);
+  const MenuCase cases[] = {
+      {"empty template", "", ""},
+      {"one line, no end", "xxxxxtool.dvb", "C:/Tessaradyne/tool.dvb\r\n"},
+      {"only a placeholder", "xxxxx\r\n", "C:/Tessaradyne/\r\n"},
+      {"placeholder at line end", "ID_X [--]^C^Cxxxxx\r\n", "ID_X [--]^C^CC:/Tessaradyne/\r\n"},
+      {"lone CR ends a line", "a\rb\r", "a\r\nb\r\n"},
+      {"CR LF after CR", "a\r\r\nb", "a\r\n\r\nb\r\n"},
+      {"LF alone is text", "a\nxxxxx\r\n", "a\nC:/Tessaradyne/\r\n"},
+      {"empty and short lines", "\r\n\r\nxxxx\r\nab\r\n", "\r\n\r\nxxxx\r\nab\r\n"},
+      {"three placeholders", "[xxxxxa.bmp,xxxxxb.bmp]^C^C(load \"xxxxxt.dvb\")\r\n",
+       "[C:/Tessaradyne/a.bmp,C:/Tessaradyne/b.bmp]^C^C(load \"C:/Tessaradyne/t.dvb\")\r\n"},
+      {"near misses", "XXXXX xxxx Xxxxx xxxXx\r\n", "XXXXX xxxx Xxxxx xxxXx\r\n"},
+      {"six and ten x", "xxxxxx|xxxxxxxxxx", "C:/Tessaradyne/x|C:/Tessaradyne/C:/Tessaradyne/\r\n"},
+      // ツール (83 63 81 5B 83 8B) around a placeholder.
+      {"Shift-JIS text", "\x83\x63\x81\x5B\x83\x8Bxxxxx\x83\x63\r\n",
+       "\x83\x63\x81\x5B\x83\x8B"
+       "C:/Tessaradyne/\x83\x63\r\n"},
+      // 度 is 93 78: its trail byte is an "x", so 度 + "xxxx" is no placeholder...
+      {"trail byte x", "\x93xxxxx\r\n", "\x93xxxxx\r\n"},
+      // ...but 度 + "xxxxx" is.
+      {"trail byte x then placeholder", "\x93xxxxxx", "\x93xC:/Tessaradyne/\r\n"},
+      {"invalid bytes kept", "\xFF\x80xxxxx\xA0\xFD\r\n\x93",
+       "\xFF\x80"
+       "C:/Tessaradyne/\xA0\xFD\r\n\x93\r\n"},
+      {"150 lines", many_lines, many_expected},
+      {"1 MB line", long_line, long_expected + "\r\n"},
+  };
+  PosixCodePage code_page;
+  for (const MenuCase& c : cases) {
+    EXPECT_EQ(BuildToolMenu(c.template_bytes, kSlash, code_page), c.expected) << c.name;
+  }
+}
+
+TEST(ReplacePlaceholderTest, DoesNotSearchInsertedText) {
+  PosixCodePage code_page;
+  EXPECT_EQ(ReplacePlaceholder("xxxxx", "xxxxxx", code_page), "xxxxxx");
+  EXPECT_EQ(ReplacePlaceholder("axxxxxb", "", code_page), "ab");
+}
+
+// Runs the whole installer up to the menu step with this template in D:\SETUP.
+class GenerateToolMenuTest : public ::testing::Test {
+ protected:
+  void Install() { h.InstallAnsweringYes(); }
+  void ExpectAbortedWith(std::string_view reason) {
+    ASSERT_EQ(h.toolkit.boxes().size(), 2u);
+    EXPECT_EQ(h.toolkit.boxes()[1].text, std::string(reason) + "セットアップを中止します。");
+    EXPECT_EQ(h.toolkit.exit_code(), kExitAborted);
+    // The abort comes before deployment: no install folder.
+    EXPECT_TRUE(h.root.ListSorted("c").empty());
+  }
+  InstallerHarness h;
+};
+
+TEST_F(GenerateToolMenuTest, OverwritesAnEarlierMenuFile) {
+  h.root.WriteFile("d/SETUP/org_TOOL", "xxxxx\r\n");
+  h.root.WriteFile("d/SETUP/TessaradyneTOOL.mns", "an older and much longer menu file\r\n");
+  Install();
+  EXPECT_EQ(h.root.ReadFile("c/Tessaradyne/TessaradyneTOOL.mns"), "C:/Tessaradyne/\r\n");
+  EXPECT_EQ(h.toolkit.exit_code(), kExitInstalled);
+}
+
+TEST_F(GenerateToolMenuTest, TemplateThatCannotBeReadLeavesNoMenuFile) {
+  h.root.WriteFile("d/SETUP/org_TOOL", "xxxxx\r\n");
+  h.files.FailOn(FsOp::kRead, "org_TOOL");
+  Install();
+  ExpectAbortedWith(kUnreadableTemplateReason);
+  EXPECT_EQ(h.root.ListSorted("d/SETUP"), (std::vector<std::string>{"org_TOOL"}));
+}
+
+TEST(GenerateToolMenuFailureTest, UnwritableMenuFileAbortsAndKeepsTheOldOne) {
+  // Writing the new file, or putting it in place, fails; or the folder is read-only for all.
+  const std::pair<FsOp, std::string_view> faults[] = {
+      {FsOp::kWrite, kMenuTempName}, {FsOp::kReplace, kMenuFileName}, {FsOp::kWrite, ""}};
+  for (auto [op, path] : faults) {
+    InstallerHarness h;
+    h.root.WriteFile("d/SETUP/org_TOOL", "xxxxx\r\n");
+    h.root.WriteFile("d/SETUP/TessaradyneTOOL.mns", "old\r\n");
+    h.files.FailOn(op, std::string(path), StatusCode::kAccessDenied);
+    h.InstallAnsweringYes();
+    ASSERT_EQ(h.toolkit.boxes().size(), 2u) << path;
+    EXPECT_EQ(h.toolkit.boxes()[1].text,
+              "ツールメニューファイルへの書き込みができません!!  セットアップを中止します。");
+    EXPECT_EQ(h.toolkit.exit_code(), kExitAborted);
+    // The old file whole, no temporary left, and the template read before the failure.
+    EXPECT_EQ(h.root.ReadFile("d/SETUP/TessaradyneTOOL.mns"), "old\r\n") << path;
+    EXPECT_EQ(h.root.ListSorted("d/SETUP"),
+              (std::vector<std::string>{"TessaradyneTOOL.mns", "org_TOOL"}));
+    EXPECT_TRUE(h.root.ListSorted("c").empty());
+  }
+}
+
+TEST_F(GenerateToolMenuTest, MissingTemplateAborts) {
+  h.root.WriteFile("d/SETUP/tool.dvb", "dvb");
+  Install();
+  ExpectAbortedWith(kNoTemplateReason);
+  EXPECT_EQ(h.root.ListSorted("d/SETUP"), (std::vector<std::string>{"tool.dvb"}));
+}
+
+}  // namespace
+}  // namespace setup::testing
