@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Builds with AddressSanitizer and UndefinedBehaviorSanitizer and runs every test.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/deps.sh
+cmake --preset native-debug >/dev/null
+cmake --build --preset native-debug -j2
+ctest --preset native-debug -j2
