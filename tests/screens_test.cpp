@@ -17,7 +17,7 @@ namespace {
 
 std::size_t Utf8Length(std::string_view text) {
   std::size_t n = 0;
-  for (unsigned char c : text) n += (c & 0xC0) != 0x80;
+  for (char c : text) n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
   return n;
 }
 

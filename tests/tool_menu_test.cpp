@@ -103,25 +103,27 @@ TEST_F(GenerateToolMenuTest, TemplateThatCannotBeReadLeavesNoMenuFile) {
   EXPECT_EQ(h.root.ListSorted("d/SETUP"), (std::vector<std::string>{"org_TOOL"}));
 }
 
-TEST(GenerateToolMenuFailureTest, UnwritableMenuFileAbortsAndKeepsTheOldOne) {
-  // Writing the new file, or putting it in place, fails; or the folder is read-only for all.
+TEST(GenerateToolMenuFailureTest, UnwritableMenuFileAbortsAndLeavesNoNewFile) {
+  // Writing the new file, or putting it in place, fails; or the folder refuses every write.
   const std::pair<FsOp, std::string_view> faults[] = {
       {FsOp::kWrite, kMenuTempName}, {FsOp::kReplace, kMenuFileName}, {FsOp::kWrite, ""}};
   for (auto [op, path] : faults) {
-    InstallerHarness h;
-    h.root.WriteFile("d/SETUP/org_TOOL", "xxxxx\r\n");
-    h.root.WriteFile("d/SETUP/TessaradyneTOOL.mns", "old\r\n");
-    h.files.FailOn(op, std::string(path), StatusCode::kAccessDenied);
-    h.InstallAnsweringYes();
-    ASSERT_EQ(h.toolkit.boxes().size(), 2u) << path;
-    EXPECT_EQ(h.toolkit.boxes()[1].text,
-              "ツールメニューファイルへの書き込みができません!!  セットアップを中止します。");
-    EXPECT_EQ(h.toolkit.exit_code(), kExitAborted);
-    // The old file whole, no temporary left, and the template read before the failure.
-    EXPECT_EQ(h.root.ReadFile("d/SETUP/TessaradyneTOOL.mns"), "old\r\n") << path;
-    EXPECT_EQ(h.root.ListSorted("d/SETUP"),
-              (std::vector<std::string>{"TessaradyneTOOL.mns", "org_TOOL"}));
-    EXPECT_TRUE(h.root.ListSorted("c").empty());
+    for (bool earlier_menu : {false, true}) {
+      InstallerHarness h;
+      h.root.WriteFile("d/SETUP/org_TOOL", "xxxxx\r\n");
+      if (earlier_menu) h.root.WriteFile("d/SETUP/TessaradyneTOOL.mns", "old\r\n");
+      h.files.FailOn(op, std::string(path), StatusCode::kAccessDenied);
+      h.InstallAnsweringYes();
+      ASSERT_EQ(h.toolkit.boxes().size(), 2u) << path;
+      EXPECT_EQ(h.toolkit.boxes()[1].text,
+                "ツールメニューファイルへの書き込みができません!!  セットアップを中止します。");
+      EXPECT_EQ(h.toolkit.exit_code(), kExitAborted);
+      // No temporary left; an earlier menu file stays whole.
+      const auto menu = h.root.ReadFile("d/SETUP/TessaradyneTOOL.mns");
+      EXPECT_EQ(menu, earlier_menu ? std::optional<std::string>("old\r\n") : std::nullopt) << path;
+      EXPECT_EQ(h.root.ListSorted("d/SETUP").size(), earlier_menu ? 2u : 1u) << path;
+      EXPECT_TRUE(h.root.ListSorted("c").empty());
+    }
   }
 }
 

@@ -4,6 +4,13 @@
 
 namespace setup {
 
+std::string InFolder(std::string_view folder, std::string_view name) {
+  std::string path(folder);
+  path += '\\';
+  path += name;
+  return path;
+}
+
 std::string Utf8Prefix(std::string_view text, std::size_t count) {
   std::size_t end = 0;
   for (std::size_t chars = 0; end < text.size() && chars < count; ++chars) {

@@ -19,6 +19,10 @@ struct InstallLocations {
   std::string InstallDirSlash;  // e.g. C:/Tessaradyne
 };
 
+// A path inside a folder, joined with one backslash. A drive root ("E:\") gives a doubled one,
+// which Windows reads as the same path.
+std::string InFolder(std::string_view folder, std::string_view name);
+
 // The first `count` characters (not bytes) of a UTF-8 text; the whole text when shorter.
 std::string Utf8Prefix(std::string_view text, std::size_t count);
 

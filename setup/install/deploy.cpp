@@ -58,8 +58,8 @@ std::vector<std::string> DeployProgramFiles(FileSystem& files, const InstallLoca
 
   std::vector<std::string> unplaced;
   const auto place = [&](const std::string& name, bool replace) {
-    const std::string from = locations.SourceDir + "\\" + name;
-    const std::string to = locations.InstallDir + "\\" + name;
+    const std::string from = InFolder(locations.SourceDir, name);
+    const std::string to = InFolder(locations.InstallDir, name);
     const Status s = replace ? files.Replace(from, to) : files.Move(from, to);
     // A kept installed copy is the designed reinstall behaviour, not a failure.
     if (!s.ok() && !(!replace && s.code() == StatusCode::kAlreadyExists)) {

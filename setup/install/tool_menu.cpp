@@ -51,7 +51,7 @@ bool GenerateToolMenu(Program& program) {
   const CodePage& code_page = platform.system.AnsiCodePage();
   const InstallLocations& locations = program.locations();
 
-  const std::string template_path = locations.SourceDir + "\\" + std::string(kTemplateName);
+  const std::string template_path = InFolder(locations.SourceDir, kTemplateName);
   std::string template_bytes;
   {
     std::unique_ptr<ReadableFile> file;
@@ -71,8 +71,8 @@ bool GenerateToolMenu(Program& program) {
 
   platform.system.Sleep(1000);
 
-  const std::string temp_path = locations.SourceDir + "\\" + std::string(kMenuTempName);
-  const std::string menu_path = locations.SourceDir + "\\" + std::string(kMenuFileName);
+  const std::string temp_path = InFolder(locations.SourceDir, kMenuTempName);
+  const std::string menu_path = InFolder(locations.SourceDir, kMenuFileName);
   if (!encodable || !files.WriteWhole(temp_path, menu).ok() ||
       !files.Replace(temp_path, menu_path).ok()) {
     (void)files.Remove(temp_path);

@@ -100,7 +100,7 @@ class FormsToolkit {
   virtual ~FormsToolkit() = default;
 
   // Builds the form from its table, hidden, every control in its design-time state.
-  virtual Status Load(const FormSpec& spec, FormEvents& events,
+  virtual Status Load(const FormSpec& layout, FormEvents& events,
                       std::unique_ptr<FormWindow>& window) = 0;
   // Runs every queued window message (repaints, input, posted events) and returns when the
   // queue is empty.

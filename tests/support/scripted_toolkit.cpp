@@ -34,9 +34,9 @@ std::vector<std::string> Journal::Only(std::initializer_list<std::string_view> p
 
 const ControlState& FormState::Control(std::string_view name) const {
   for (const ControlState& control : controls) {
-    if (control.spec->name == name) return control;
+    if (control.layout->name == name) return control;
   }
-  ADD_FAILURE() << "no control " << name << " on " << spec->name;
+  ADD_FAILURE() << "no control " << name << " on " << layout->name;
   static const ControlState none;
   return none;
 }
@@ -44,11 +44,11 @@ const ControlState& FormState::Control(std::string_view name) const {
 std::vector<std::string> FormState::TabOrder() const {
   std::vector<const ControlState*> stops;
   for (const ControlState& control : controls) {
-    if (control.spec->tab_stop && control.enabled) stops.push_back(&control);
+    if (control.layout->tab_stop && control.enabled) stops.push_back(&control);
   }
-  std::ranges::sort(stops, {}, [](const ControlState* c) { return c->spec->tab_index; });
+  std::ranges::sort(stops, {}, [](const ControlState* c) { return c->layout->tab_index; });
   std::vector<std::string> names;
-  for (const ControlState* control : stops) names.emplace_back(control->spec->name);
+  for (const ControlState* control : stops) names.emplace_back(control->layout->name);
   return names;
 }
 
@@ -107,8 +107,8 @@ class ScriptedToolkit::Window final : public FormWindow {
 
  private:
   ControlState& At(ControlId control) { return state_->controls.at(std::size_t(control)); }
-  std::string_view Form() const { return state_->spec->name; }
-  std::string Name(ControlId control) { return Cat(Form(), ".", At(control).spec->name); }
+  std::string_view Form() const { return state_->layout->name; }
+  std::string Name(ControlId control) { return Cat(Form(), ".", At(control).layout->name); }
   void Log(std::string entry) { toolkit_.journal_.Add(std::move(entry)); }
 
   ScriptedToolkit& toolkit_;
@@ -121,24 +121,24 @@ ScriptedToolkit::~ScriptedToolkit() {
   EXPECT_TRUE(live_.empty()) << "windows outlive the toolkit";
 }
 
-Status ScriptedToolkit::Load(const FormSpec& spec, FormEvents& events,
+Status ScriptedToolkit::Load(const FormSpec& layout, FormEvents& events,
                              std::unique_ptr<FormWindow>& window) {
-  if (spec.name == failing_load_) {
-    return Status::Error(StatusCode::kOther, Cat("load ", spec.name, ": refused by the test"));
+  if (layout.name == failing_load_) {
+    return Status::Error(StatusCode::kOther, Cat("load ", layout.name, ": refused by the test"));
   }
   auto state = std::make_shared<FormState>();
-  state->spec = &spec;
-  state->title = spec.title;
-  for (std::size_t i = 0; i < spec.controls.size(); ++i) {
-    const ControlSpec& control = spec.controls[i];
-    EXPECT_EQ(std::size_t(control.id), i) << spec.name << "." << control.name;
-    state->controls.push_back({.spec = &control,
+  state->layout = &layout;
+  state->title = layout.title;
+  for (std::size_t i = 0; i < layout.controls.size(); ++i) {
+    const ControlSpec& control = layout.controls[i];
+    EXPECT_EQ(std::size_t(control.id), i) << layout.name << "." << control.name;
+    state->controls.push_back({.layout = &control,
                                .caption = std::string(control.caption),
                                .enabled = control.enabled,
                                .align = control.align});
   }
   history_.push_back(state);
-  journal_.Add(Cat("load ", spec.name));
+  journal_.Add(Cat("load ", layout.name));
   window = std::make_unique<Window>(*this, next_window_++, events, std::move(state));
   return Status::Ok();
 }
@@ -157,7 +157,7 @@ void ScriptedToolkit::RunPending() {
     auto it = live_.find(posted.window);
     if (it == live_.end()) continue;
     Window* window = it->second;
-    journal_.Add(Cat("activate ", window->state().spec->name));
+    journal_.Add(Cat("activate ", window->state().layout->name));
     Dispatch([window] { window->events().Activate(); });
   }
 }
@@ -189,7 +189,7 @@ int ScriptedToolkit::Ask(std::string_view text, std::string_view title, unsigned
 
 ScriptedToolkit::Window* ScriptedToolkit::Find(std::string_view form) const {
   for (const auto& [id, window] : live_) {
-    if (window->state().spec->name == form) return window;
+    if (window->state().layout->name == form) return window;
   }
   return nullptr;
 }
@@ -199,10 +199,10 @@ bool ScriptedToolkit::Press(std::string_view form, std::string_view control) {
   Window* window = Find(form);
   if (!window || !window->state().visible || exit_code_) return false;
   for (const ControlState& state : window->state().controls) {
-    if (state.spec->name != control) continue;
-    if (!state.enabled || state.spec->kind != ControlKind::kButton) return false;
+    if (state.layout->name != control) continue;
+    if (!state.enabled || state.layout->kind != ControlKind::kButton) return false;
     journal_.Add(Cat("click ", form, ".", control));
-    const ControlId id = state.spec->id;
+    const ControlId id = state.layout->id;
     Dispatch([window, id] { window->events().Click(id); });
     RunPending();
     return true;
@@ -222,7 +222,7 @@ bool ScriptedToolkit::PressClose(std::string_view form, std::int16_t close_mode)
 
 const FormState* ScriptedToolkit::Latest(std::string_view form) const {
   for (auto it = history_.rbegin(); it != history_.rend(); ++it) {
-    if ((*it)->spec->name == form) return it->get();
+    if ((*it)->layout->name == form) return it->get();
   }
   return nullptr;
 }

@@ -29,7 +29,7 @@ class Journal {
 };
 
 struct ControlState {
-  const ControlSpec* spec = nullptr;
+  const ControlSpec* layout = nullptr;
   std::string caption;
   bool enabled = true;
   float progress = 0;
@@ -38,7 +38,7 @@ struct ControlState {
 };
 
 struct FormState {
-  const FormSpec* spec = nullptr;
+  const FormSpec* layout = nullptr;
   bool alive = true;
   bool visible = false;
   std::string title;
@@ -61,7 +61,7 @@ class ScriptedToolkit final : public FormsToolkit, public MessageBoxes {
   explicit ScriptedToolkit(Journal& journal) : journal_(journal) {}
   ~ScriptedToolkit() override;
 
-  Status Load(const FormSpec& spec, FormEvents& events,
+  Status Load(const FormSpec& layout, FormEvents& events,
               std::unique_ptr<FormWindow>& window) override;
   void ProcessMessages() override;
   void Quit(int exit_code) override;
