@@ -44,6 +44,8 @@ struct Transition {
   std::size_t boxes = 0;
 };
 
+void PrintTo(const Transition& t, std::ostream* os) { *os << t.name; }
+
 class ScreenSequence : public ::testing::TestWithParam<Transition> {};
 
 TEST_P(ScreenSequence, EndsOnTheExpectedScreen) {
