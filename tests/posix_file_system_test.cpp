@@ -13,7 +13,6 @@
 #include <string>
 #include <vector>
 
-#include "setup/platform/posix/errno_status.h"
 #include "tests/support/temp_dir.h"
 
 namespace setup {
@@ -21,24 +20,6 @@ namespace {
 
 using ::setup::testing::TempDir;
 using Names = std::vector<std::string>;
-
-TEST(ErrnoStatusTest, SortsErrnoIntoCodesAndNamesTheWindowsPath) {
-  const struct {
-    int err;
-    StatusCode code;
-  } cases[] = {
-      {ENOENT, StatusCode::kNotFound},      {ENOTDIR, StatusCode::kNotFound},
-      {EEXIST, StatusCode::kAlreadyExists}, {ENOTEMPTY, StatusCode::kAlreadyExists},
-      {EACCES, StatusCode::kAccessDenied},  {EPERM, StatusCode::kAccessDenied},
-      {EROFS, StatusCode::kAccessDenied},   {EIO, StatusCode::kIoError},
-      {ENOSPC, StatusCode::kIoError},       {EINVAL, StatusCode::kOther},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(StatusFromErrno(c.err, "move", "C:\\x").code(), c.code) << c.err;
-  }
-  EXPECT_EQ(StatusFromErrno(ENOENT, "move", "C:\\x\\a.dvb").message(),
-            "move C:\\x\\a.dvb: No such file or directory");
-}
 
 class PosixFileSystemTest : public ::testing::Test {
  protected:
@@ -51,26 +32,6 @@ class PosixFileSystemTest : public ::testing::Test {
   TempDir tmp_;
   PosixFileSystem fs_{{{'C', tmp_.Join("c")}, {'E', tmp_.Join("e")}}};
 };
-
-TEST_F(PosixFileSystemTest, MapsDrivesAndSeparators) {
-  const struct {
-    const char* windows;
-    std::string posix;
-  } cases[] = {
-      {"C:\\dir\\a.txt", tmp_.Join("c/dir/a.txt")},
-      {"c:/dir/a.txt", tmp_.Join("c/dir/a.txt")},
-      {"E:\\", tmp_.Join("e/")},
-      {"e:", tmp_.Join("e/")},
-      {"dir\\sub/a.txt", "dir/sub/a.txt"},
-  };
-  for (const auto& c : cases) {
-    std::string posix;
-    ASSERT_TRUE(fs_.MapPath(c.windows, posix).ok()) << c.windows;
-    EXPECT_EQ(posix, c.posix) << c.windows;
-  }
-  std::string posix;
-  EXPECT_EQ(fs_.MapPath("Q:\\a.txt", posix).code(), StatusCode::kNotFound);
-}
 
 TEST_F(PosixFileSystemTest, DifferentSpellingsReachOneFile) {
   ASSERT_TRUE(fs_.MakeFolder("E:\\org_TOOL").ok());
@@ -85,58 +46,6 @@ TEST_F(PosixFileSystemTest, DifferentSpellingsReachOneFile) {
     ASSERT_TRUE(fs_.ListFiles(root, names).ok()) << root;
     EXPECT_EQ(names, Names{"root.txt"}) << root;
   }
-}
-
-TEST_F(PosixFileSystemTest, ReadsAndWritesBytesAsStored) {
-  std::string bytes;
-  for (int i = 0; i < 200'000; ++i) bytes.push_back(static_cast<char>(i * 7 % 256));
-  ASSERT_TRUE(fs_.WriteWhole("C:\\big.bin", bytes).ok());
-  ASSERT_TRUE(fs_.WriteWhole("C:\\short.bin", "longer text").ok());
-  ASSERT_TRUE(fs_.WriteWhole("C:\\short.bin", std::string("a\0b", 3)).ok());
-  ASSERT_TRUE(fs_.WriteWhole("C:\\empty.bin", "").ok());
-
-  for (const auto& [path, expected] : {std::pair<std::string, std::string>{"C:\\big.bin", bytes},
-                                       {"C:\\short.bin", std::string("a\0b", 3)},
-                                       {"C:\\empty.bin", ""}}) {
-    std::unique_ptr<ReadableFile> file;
-    ASSERT_TRUE(fs_.OpenForReading(path, file).ok()) << path;
-    std::string read = "stale";
-    ASSERT_TRUE(file->ReadAll(read).ok()) << path;
-    EXPECT_EQ(read, expected) << path;
-  }
-}
-
-TEST_F(PosixFileSystemTest, ReportsWhyAFileCannotBeOpenedOrWritten) {
-  ASSERT_TRUE(tmp_.WriteFile("c/file", "x"));
-  ASSERT_TRUE(tmp_.MakeFolder("c/folder"));
-  const struct {
-    const char* path;
-    StatusCode code;
-    bool writable;
-  } cases[] = {
-      {"C:\\missing", StatusCode::kNotFound, true},
-      {"C:\\no\\such\\folder", StatusCode::kNotFound, false},
-      {"C:\\file\\under-a-file", StatusCode::kNotFound, false},
-      {"C:\\folder", StatusCode::kAccessDenied, false},
-      {"Q:\\elsewhere", StatusCode::kNotFound, false},
-  };
-  for (const auto& c : cases) {
-    std::unique_ptr<ReadableFile> file;
-    const Status status = fs_.OpenForReading(c.path, file);
-    EXPECT_EQ(status.code(), c.code) << c.path;
-    EXPECT_NE(status.message().find(c.path), std::string::npos) << status.message();
-    EXPECT_EQ(file, nullptr) << c.path;
-    EXPECT_EQ(fs_.WriteWhole(c.path, "new").ok(), c.writable) << c.path;
-  }
-}
-
-TEST_F(PosixFileSystemTest, MakeFolderRefusesAnythingInTheWay) {
-  ASSERT_TRUE(tmp_.WriteFile("c/file", "x"));
-  EXPECT_TRUE(fs_.MakeFolder("C:\\new").ok());
-  EXPECT_EQ(fs_.MakeFolder("C:\\new").code(), StatusCode::kAlreadyExists);
-  EXPECT_EQ(fs_.MakeFolder("C:\\file").code(), StatusCode::kAlreadyExists);
-  EXPECT_EQ(fs_.MakeFolder("C:\\missing\\new").code(), StatusCode::kNotFound);
-  EXPECT_EQ(tmp_.ReadFile("c/file"), "x");
 }
 
 TEST_F(PosixFileSystemTest, ListsOnlyVisiblePlainFiles) {

@@ -44,7 +44,9 @@ struct Transition {
   std::size_t boxes = 0;
 };
 
-void PrintTo(const Transition& t, std::ostream* os) { *os << t.name; }
+void PrintTo(const Transition& t, std::ostream* os) {
+  *os << t.name;
+}
 
 class ScreenSequence : public ::testing::TestWithParam<Transition> {};
 
