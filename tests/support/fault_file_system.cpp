@@ -12,9 +12,8 @@ struct FaultFileSystem::State {
     StatusCode code;
   };
   std::vector<Fault> faults;
-  std::vector<std::string> calls;
 
-  // Logs the call and returns the status it must fail with, or Ok.
+  // The status the call must fail with, or Ok. `call` names it in the failure's message.
   Status Enter(FsOp op, std::string call, std::string_view path, std::string_view other_path = {});
 };
 
@@ -61,7 +60,6 @@ class FaultReadableFile final : public ReadableFile {
 
 Status FaultFileSystem::State::Enter(FsOp op, std::string call, std::string_view path,
                                      std::string_view other_path) {
-  calls.push_back(call);
   for (const Fault& fault : faults) {
     if (fault.op != op) continue;
     if (Matches(fault.path, path) || (!other_path.empty() && Matches(fault.path, other_path))) {
@@ -78,18 +76,6 @@ FaultFileSystem::~FaultFileSystem() = default;
 
 void FaultFileSystem::FailOn(FsOp op, std::string path, StatusCode code) {
   state_->faults.push_back({op, std::move(path), code});
-}
-
-void FaultFileSystem::ClearFaults() {
-  state_->faults.clear();
-}
-
-std::vector<std::string> FaultFileSystem::calls() const {
-  return state_->calls;
-}
-
-void FaultFileSystem::ClearCalls() {
-  state_->calls.clear();
 }
 
 Status FaultFileSystem::OpenForReading(const std::string& path,

@@ -1,5 +1,5 @@
 #pragma once
-// A FileSystem that passes calls on to another one, logs them, and fails chosen ones, so tests
+// A FileSystem that passes calls on to another one and fails chosen ones, so tests
 // can drive the install run through errors real files will not produce on demand.
 
 #include <memory>
@@ -39,13 +39,6 @@ class FaultFileSystem final : public FileSystem {
   // files opened from a matching path, whenever they were opened. FileExists and SameFolder
   // answer false when failed.
   void FailOn(FsOp op, std::string path, StatusCode code = StatusCode::kIoError);
-  void ClearFaults();
-
-  // One line per call, failed or not, in order: "open P", "read P", "write P",
-  // "make-folder P", "list P", "exists P", "remove P", "move A -> B", "replace A -> B",
-  // "same-folder A | B".
-  std::vector<std::string> calls() const;
-  void ClearCalls();
 
   Status OpenForReading(const std::string& path, std::unique_ptr<ReadableFile>& file) override;
   Status WriteWhole(const std::string& path, std::string_view bytes) override;

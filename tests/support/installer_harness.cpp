@@ -28,12 +28,4 @@ void InstallerHarness::InstallAnsweringYes() {
   StartAndConfirm();
 }
 
-std::string InstallerHarness::Source(std::string_view name) const {
-  return root.Join("d/SETUP/" + std::string(name));
-}
-
-std::string InstallerHarness::Installed(std::string_view name) const {
-  return root.Join("c/Tessaradyne/" + std::string(name));
-}
-
 }  // namespace setup::testing

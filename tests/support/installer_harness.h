@@ -25,10 +25,6 @@ class InstallerHarness {
   // Start-up to the end of a run answered Yes.
   void InstallAnsweringYes();
 
-  // POSIX paths of the source folder (D:\SETUP) and the install folder (C:\Tessaradyne).
-  std::string Source(std::string_view name = {}) const;
-  std::string Installed(std::string_view name = {}) const;
-
   TempDir root;
   Journal journal;
   ScriptedToolkit toolkit{journal};

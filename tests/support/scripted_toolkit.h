@@ -88,7 +88,6 @@ class ScriptedToolkit final : public FormsToolkit, public MessageBoxes {
   const std::vector<BoxRecord>& boxes() const { return boxes_; }
   std::optional<int> exit_code() const { return exit_code_; }
   int max_dispatch_depth() const { return max_depth_; }
-  int pumps() const { return pumps_; }
 
  private:
   class Window;
