@@ -139,9 +139,7 @@ INSTANTIATE_TEST_SUITE_P(Transitions, ScreenSequence, ::testing::ValuesIn(kTrans
 
 TEST(ScreenSequenceTest, ConfirmationAndProgressAlternateWithoutNesting) {
   InstallerHarness h;
-  h.Start();
-  ASSERT_TRUE(h.toolkit.Press("UserForm1", "Command3"));
-  ASSERT_TRUE(h.toolkit.Press("UserForm1", "Command1"));
+  ASSERT_TRUE(h.StartToConfirmation());
   constexpr int kRounds = 200;
   for (int i = 0; i < kRounds; ++i) {
     h.toolkit.AnswerNext(kIdNo);
@@ -160,9 +158,7 @@ TEST(ScreenSequenceTest, ConfirmationAndProgressAlternateWithoutNesting) {
 TEST(ScreenSequenceTest, ProgressScreenThatCannotBeBuiltIsReported) {
   InstallerHarness h;
   h.toolkit.FailLoadOf("UserForm4");
-  h.Start();
-  ASSERT_TRUE(h.toolkit.Press("UserForm1", "Command3"));
-  ASSERT_TRUE(h.toolkit.Press("UserForm1", "Command1"));
+  ASSERT_TRUE(h.StartToConfirmation());
   ASSERT_TRUE(h.toolkit.Press("UserForm2", "CommandButton1"));
   ASSERT_EQ(h.toolkit.boxes().size(), 1u);
   EXPECT_EQ(h.toolkit.boxes()[0].title, "SETUP");
@@ -232,9 +228,7 @@ TEST(AgreementScreenTest, TabSkipsTheListAndADisabledNext) {
 
 TEST(ConfirmationScreenTest, OpensWithFocusOnStartAndKeepsItAfterNo) {
   InstallerHarness h;
-  h.Start();
-  ASSERT_TRUE(h.toolkit.Press("UserForm1", "Command3"));
-  ASSERT_TRUE(h.toolkit.Press("UserForm1", "Command1"));
+  ASSERT_TRUE(h.StartToConfirmation());
   const FormState* form = h.toolkit.Latest("UserForm2");
   EXPECT_EQ(form->focus, UserForm2::CommandButton1);
   EXPECT_EQ(form->TabOrder(), (std::vector<std::string>{"CommandButton1", "CommandButton2"}));
@@ -253,9 +247,7 @@ TEST(ConfirmationScreenTest, OpensWithFocusOnStartAndKeepsItAfterNo) {
 
 TEST(ConfirmationScreenTest, StartIsIgnoredWhileBusy) {
   InstallerHarness h;
-  h.Start();
-  ASSERT_TRUE(h.toolkit.Press("UserForm1", "Command3"));
-  ASSERT_TRUE(h.toolkit.Press("UserForm1", "Command1"));
+  ASSERT_TRUE(h.StartToConfirmation());
   h.program.Find<UserForm2>()->Busy = -1;
   ASSERT_TRUE(h.toolkit.Press("UserForm2", "CommandButton1"));
   EXPECT_TRUE(h.toolkit.IsVisible("UserForm2"));
@@ -275,9 +267,7 @@ TEST(CloseGuardTest, RefusesEveryCloseButTheProgramsOwnWhileBusy) {
 
 TEST(CloseGuardTest, BusyConfirmationScreenRefusesUserCloses) {
   InstallerHarness h;
-  h.Start();
-  ASSERT_TRUE(h.toolkit.Press("UserForm1", "Command3"));
-  ASSERT_TRUE(h.toolkit.Press("UserForm1", "Command1"));
+  ASSERT_TRUE(h.StartToConfirmation());
   h.program.Find<UserForm2>()->Busy = -1;
   for (std::int16_t mode : {kCloseByUser, kCloseBySession, kCloseByTaskManager}) {
     ASSERT_TRUE(h.toolkit.PressClose("UserForm2", mode));

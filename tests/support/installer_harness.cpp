@@ -16,10 +16,13 @@ void InstallerHarness::Start() {
   toolkit.RunPending();
 }
 
-void InstallerHarness::StartAndConfirm() {
+bool InstallerHarness::StartToConfirmation() {
   Start();
-  ASSERT_TRUE(toolkit.Press("UserForm1", "Command3"));
-  ASSERT_TRUE(toolkit.Press("UserForm1", "Command1"));
+  return toolkit.Press("UserForm1", "Command3") && toolkit.Press("UserForm1", "Command1");
+}
+
+void InstallerHarness::StartAndConfirm() {
+  ASSERT_TRUE(StartToConfirmation());
   ASSERT_TRUE(toolkit.Press("UserForm2", "CommandButton1"));
 }
 

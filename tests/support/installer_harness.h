@@ -20,6 +20,9 @@ class InstallerHarness {
 
   // Runs Main and lets the first screen activate.
   void Start();
+  // From start-up to the confirmation screen, agreeing on the way; false when a press was
+  // refused.
+  [[nodiscard]] bool StartToConfirmation();
   // From start-up to the progress screen's start question, agreeing on the way.
   void StartAndConfirm();
   // Start-up to the end of a run answered Yes.
