@@ -6,10 +6,11 @@
 
 namespace setup {
 
-std::string ReplacePlaceholder(std::string_view line, std::string_view replacement,
-                               const CodePage& code_page) {
-  std::string out;
-  out.reserve(line.size());
+namespace {
+
+// Appends rather than returns, so that a long line is not copied once more into the menu.
+void AppendReplaced(std::string& out, std::string_view line, std::string_view replacement,
+                    const CodePage& code_page) {
   std::size_t i = 0;
   while (i < line.size()) {
     if (line.substr(i, kPlaceholder.size()) == kPlaceholder) {
@@ -24,6 +25,15 @@ std::string ReplacePlaceholder(std::string_view line, std::string_view replaceme
     out.append(line.substr(i, step));
     i += step;
   }
+}
+
+}  // namespace
+
+std::string ReplacePlaceholder(std::string_view line, std::string_view replacement,
+                               const CodePage& code_page) {
+  std::string out;
+  out.reserve(line.size());
+  AppendReplaced(out, line, replacement, code_page);
   return out;
 }
 
@@ -36,7 +46,7 @@ std::string BuildToolMenu(std::string_view template_bytes, std::string_view repl
   while (pos < template_bytes.size()) {
     const std::size_t cr = template_bytes.find('\r', pos);
     const std::size_t end = cr == std::string_view::npos ? template_bytes.size() : cr;
-    menu += ReplacePlaceholder(template_bytes.substr(pos, end - pos), replacement, code_page);
+    AppendReplaced(menu, template_bytes.substr(pos, end - pos), replacement, code_page);
     menu += "\r\n";
     if (cr == std::string_view::npos) break;
     pos = cr + 1;
