@@ -102,11 +102,9 @@ class Program {
   T* Find() {
     return static_cast<T*>(slots_[static_cast<std::size_t>(T::kKind)].get());
   }
-  bool AnyScreenLoaded() const;
   bool ended() const { return ended_; }
   // The status the program exits with unless it ends otherwise.
   void set_exit_code(int code) { exit_code_ = code; }
-  int exit_code() const { return exit_code_; }
 
   // Marks code of the program as running. When the outermost one finishes with no screen
   // loaded, the program ends.
@@ -128,6 +126,7 @@ class Program {
   // whose handler is unloading it.
   void Discard(ScreenKind kind);
   void LeaveHandler();
+  bool AnyScreenLoaded() const;
 
   Platform platform_;
   InstallLocations locations_;
