@@ -13,6 +13,8 @@ enum class StatusCode {
   kNotFound,       // the file or folder is not there
   kAlreadyExists,  // the target of a create or move is already there
   kAccessDenied,
+  kSharingViolation,  // another program holds the file open
+  kDiskFull,
   kEndOfFile,
   kIoError,
   kUnsupported,

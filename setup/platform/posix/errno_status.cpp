@@ -20,11 +20,14 @@ StatusCode CodeFromErrno(int err) {
     case EPERM:
     case EROFS:
     case EISDIR:  // Windows refuses file operations on a folder with "access denied" too.
-    case ETXTBSY:
       return StatusCode::kAccessDenied;
-    case EIO:
+    case ETXTBSY:
+    case EBUSY:
+      return StatusCode::kSharingViolation;
     case ENOSPC:
     case EDQUOT:
+      return StatusCode::kDiskFull;
+    case EIO:
     case EFBIG:
     case ENXIO:
     case ESTALE:

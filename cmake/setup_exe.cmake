@@ -1,0 +1,25 @@
+# setup.exe: one static executable that imports only DLLs Windows always takes from System32.
+add_executable(setup WIN32
+  setup/platform/win32/form_window.cpp
+  setup/platform/win32/forms_toolkit.cpp
+  setup/platform/win32/layout_metrics.cpp
+  setup/platform/win32/message_boxes.cpp
+  setup/platform/win32/main.cpp
+  setup/platform/win32/setup.rc
+)
+target_link_libraries(setup PRIVATE setup_win32_platform)
+# The manifest is embedded by the resource script; its path is relative to the script.
+set_source_files_properties(setup/platform/win32/setup.rc PROPERTIES
+  OBJECT_DEPENDS ${PROJECT_SOURCE_DIR}/setup/platform/win32/setup.exe.manifest)
+
+if(MSVC)
+  set_property(TARGET setup PROPERTY MSVC_RUNTIME_LIBRARY "MultiThreaded$<$<CONFIG:Debug>:Debug>")
+  target_link_options(setup PRIVATE /MANIFEST:NO /DYNAMICBASE /NXCOMPAT /HIGHENTROPYVA
+    # Load-time dependencies come from System32 only.
+    /DEPENDENTLOADFLAG:0x800)
+else()
+  target_compile_options(setup PRIVATE -ffunction-sections -fdata-sections)
+  target_link_options(setup PRIVATE -municode -static
+    -Wl,--dynamicbase,--nxcompat,--high-entropy-va,--gc-sections
+    $<$<NOT:$<CONFIG:Debug>>:-s>)
+endif()
