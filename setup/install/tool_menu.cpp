@@ -65,8 +65,10 @@ bool GenerateToolMenu(Program& program) {
   std::string template_bytes;
   {
     std::unique_ptr<ReadableFile> file;
-    if (!files.OpenForReading(template_path, file).ok()) {
-      AbortSetup(program, kNoTemplateReason);
+    if (const Status opened = files.OpenForReading(template_path, file); !opened.ok()) {
+      // A template that is there but locked or refused is not missing.
+      AbortSetup(program, opened.code() == StatusCode::kNotFound ? kNoTemplateReason
+                                                                 : kUnreadableTemplateReason);
       return false;
     }
     // Writing what was read before an error would install a truncated menu.

@@ -1,6 +1,7 @@
 #include "tests/support/fault_file_system.h"
 
 #include <cstddef>
+#include <optional>
 #include <utility>
 
 namespace setup::testing {
@@ -12,6 +13,10 @@ struct FaultFileSystem::State {
     StatusCode code;
   };
   std::vector<Fault> faults;
+  std::size_t calls = 0;
+  std::size_t failing_call = 0;  // 0: none
+  StatusCode failing_call_code = StatusCode::kOk;
+  std::vector<std::string> failed_calls;
 
   // The status the call must fail with, or Ok. `call` names it in the failure's message.
   Status Enter(FsOp op, std::string call, std::string_view path, std::string_view other_path = {});
@@ -60,13 +65,19 @@ class FaultReadableFile final : public ReadableFile {
 
 Status FaultFileSystem::State::Enter(FsOp op, std::string call, std::string_view path,
                                      std::string_view other_path) {
+  ++calls;
+  std::optional<StatusCode> code;
+  if (calls == failing_call) code = failing_call_code;
   for (const Fault& fault : faults) {
+    if (code) break;
     if (fault.op != op) continue;
     if (Matches(fault.path, path) || (!other_path.empty() && Matches(fault.path, other_path))) {
-      return Status::Error(fault.code, std::move(call) + ": injected fault");
+      code = fault.code;
     }
   }
-  return Status::Ok();
+  if (!code) return Status::Ok();
+  failed_calls.push_back(call);
+  return Status::Error(*code, std::move(call) + ": injected fault");
 }
 
 FaultFileSystem::FaultFileSystem(FileSystem& inner)
@@ -76,6 +87,19 @@ FaultFileSystem::~FaultFileSystem() = default;
 
 void FaultFileSystem::FailOn(FsOp op, std::string path, StatusCode code) {
   state_->faults.push_back({op, std::move(path), code});
+}
+
+void FaultFileSystem::FailCall(std::size_t n, StatusCode code) {
+  state_->failing_call = n;
+  state_->failing_call_code = code;
+}
+
+std::size_t FaultFileSystem::calls() const {
+  return state_->calls;
+}
+
+const std::vector<std::string>& FaultFileSystem::failed_calls() const {
+  return state_->failed_calls;
 }
 
 Status FaultFileSystem::OpenForReading(const std::string& path,

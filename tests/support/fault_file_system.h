@@ -2,6 +2,7 @@
 // A FileSystem that passes calls on to another one and fails chosen ones, so tests
 // can drive the install run through errors real files will not produce on demand.
 
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -39,6 +40,16 @@ class FaultFileSystem final : public FileSystem {
   // files opened from a matching path, whenever they were opened. FileExists and SameFolder
   // answer false when failed.
   void FailOn(FsOp op, std::string path, StatusCode code = StatusCode::kIoError);
+  // Fails the `n`th call from construction on (counting from 1, as calls() does), whatever it
+  // is, with `code`; the failed call behaves as under FailOn.
+  void FailCall(std::size_t n, StatusCode code);
+
+  // Calls made so far, failed or not, ReadAll of opened files included.
+  std::size_t calls() const;
+  // The calls that were failed, in order, each named as in its failure's message ("open P",
+  // "read P", "write P", "make-folder P", "list P", "exists P", "remove P", "move A -> B",
+  // "replace A -> B", "same-folder A | B").
+  const std::vector<std::string>& failed_calls() const;
 
   Status OpenForReading(const std::string& path, std::unique_ptr<ReadableFile>& file) override;
   Status WriteWhole(const std::string& path, std::string_view bytes) override;
