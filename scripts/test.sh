@@ -6,3 +6,4 @@ bash scripts/deps.sh
 cmake --preset native-debug >/dev/null
 cmake --build --preset native-debug -j2
 ctest --preset native-debug -j2
+bash scripts/fuzz.sh 60

@@ -10,10 +10,11 @@ namespace {
 
 // Appends rather than returns, so that a long line is not copied once more into the menu.
 void AppendReplaced(std::string& out, std::string_view line, std::string_view replacement,
-                    const CodePage& code_page) {
+                    const CodePage& code_page, std::vector<std::size_t>* inserted_at) {
   std::size_t i = 0;
   while (i < line.size()) {
     if (line.substr(i, kPlaceholder.size()) == kPlaceholder) {
+      if (inserted_at != nullptr) inserted_at->push_back(out.size());
       out += replacement;
       i += kPlaceholder.size();
       continue;
@@ -27,18 +28,8 @@ void AppendReplaced(std::string& out, std::string_view line, std::string_view re
   }
 }
 
-}  // namespace
-
-std::string ReplacePlaceholder(std::string_view line, std::string_view replacement,
-                               const CodePage& code_page) {
-  std::string out;
-  out.reserve(line.size());
-  AppendReplaced(out, line, replacement, code_page);
-  return out;
-}
-
-std::string BuildToolMenu(std::string_view template_bytes, std::string_view replacement,
-                          const CodePage& code_page) {
+std::string Build(std::string_view template_bytes, std::string_view replacement,
+                  const CodePage& code_page, std::vector<std::size_t>* inserted_at) {
   std::string menu;
   menu.reserve(template_bytes.size() + template_bytes.size() / 8);
   std::size_t pos = 0;
@@ -46,13 +37,35 @@ std::string BuildToolMenu(std::string_view template_bytes, std::string_view repl
   while (pos < template_bytes.size()) {
     const std::size_t cr = template_bytes.find('\r', pos);
     const std::size_t end = cr == std::string_view::npos ? template_bytes.size() : cr;
-    AppendReplaced(menu, template_bytes.substr(pos, end - pos), replacement, code_page);
+    AppendReplaced(menu, template_bytes.substr(pos, end - pos), replacement, code_page,
+                   inserted_at);
     menu += "\r\n";
     if (cr == std::string_view::npos) break;
     pos = cr + 1;
     if (pos < template_bytes.size() && template_bytes[pos] == '\n') ++pos;
   }
   return menu;
+}
+
+}  // namespace
+
+std::string ReplacePlaceholder(std::string_view line, std::string_view replacement,
+                               const CodePage& code_page) {
+  std::string out;
+  out.reserve(line.size());
+  AppendReplaced(out, line, replacement, code_page, nullptr);
+  return out;
+}
+
+std::string BuildToolMenu(std::string_view template_bytes, std::string_view replacement,
+                          const CodePage& code_page) {
+  return Build(template_bytes, replacement, code_page, nullptr);
+}
+
+std::string BuildToolMenu(std::string_view template_bytes, std::string_view replacement,
+                          const CodePage& code_page, std::vector<std::size_t>& inserted_at) {
+  inserted_at.clear();
+  return Build(template_bytes, replacement, code_page, &inserted_at);
 }
 
 bool GenerateToolMenu(Program& program) {

@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "setup/platform/system.h"
 #include "setup/screens/program.h"
@@ -33,6 +34,9 @@ std::string ReplacePlaceholder(std::string_view line, std::string_view replaceme
 // file) with its placeholders replaced, followed by CR LF.
 std::string BuildToolMenu(std::string_view template_bytes, std::string_view replacement,
                           const CodePage& code_page);
+// The same, also giving the offset in the result of each inserted replacement, ascending.
+std::string BuildToolMenu(std::string_view template_bytes, std::string_view replacement,
+                          const CodePage& code_page, std::vector<std::size_t>& inserted_at);
 
 // Reads the template, pauses, writes the menu file into the source folder. Returns false when
 // it has ended the program through the abort sequence.
