@@ -18,7 +18,6 @@ if(MSVC)
     # Load-time dependencies come from System32 only.
     /DEPENDENTLOADFLAG:0x800)
 else()
-  target_compile_options(setup PRIVATE -ffunction-sections -fdata-sections)
   target_link_options(setup PRIVATE -municode -static
     -Wl,--dynamicbase,--nxcompat,--high-entropy-va,--gc-sections
     $<$<NOT:$<CONFIG:Debug>>:-s>)

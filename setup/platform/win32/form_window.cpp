@@ -1,0 +1,388 @@
+#include "setup/platform/win32/form_window.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+
+#include "setup/platform/win32/forms_toolkit.h"
+#include "setup/platform/win32/layout_metrics.h"
+#include "setup/platform/win32/wide.h"
+#include "setup/platform/win32/win32_status.h"
+
+namespace setup::win32 {
+namespace {
+
+// Fixed size: a title bar with the system menu and its close box, nothing to resize or minimise.
+constexpr DWORD kFormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+// A dialog frame carries no icon in the title bar.
+constexpr DWORD kFormExStyle = WS_EX_DLGMODALFRAME;
+
+// Posted by Show, so that the screen's activation handler runs after the caller has returned.
+constexpr UINT kActivateMessage = WM_APP + 1;
+
+// One creation path per control kind.
+struct KindTraits {
+  const wchar_t* window_class;
+  DWORD style;
+  DWORD ex_style;
+};
+
+KindTraits TraitsOf(ControlKind kind) {
+  switch (kind) {
+    case ControlKind::kLabel:
+      return {L"STATIC", SS_NOPREFIX, 0};
+    case ControlKind::kButton:
+      // Never BS_DEFPUSHBUTTON: no button is pressed by Enter unless it has the focus.
+      return {L"BUTTON", BS_PUSHBUTTON | BS_CENTER | BS_VCENTER, 0};
+    case ControlKind::kListBox:
+      return {L"LISTBOX", WS_VSCROLL | LBS_NOINTEGRALHEIGHT | LBS_HASSTRINGS, WS_EX_CLIENTEDGE};
+    case ControlKind::kProgressBar:
+      return {PROGRESS_CLASSW, 0, 0};
+  }
+  return {L"STATIC", 0, 0};
+}
+
+DWORD LabelAlignStyle(int align, bool word_wrap) {
+  if (align == kAlignCentre) return SS_CENTER;
+  return word_wrap ? SS_LEFT : SS_LEFTNOWORDWRAP;
+}
+
+}  // namespace
+
+UniqueFont& UniqueFont::operator=(UniqueFont&& other) noexcept {
+  if (this != &other) {
+    Reset();
+    font_ = other.font_;
+    other.font_ = nullptr;
+  }
+  return *this;
+}
+
+void UniqueFont::Reset() {
+  if (font_ != nullptr) DeleteObject(font_);
+  font_ = nullptr;
+}
+
+Win32Form::Win32Form(Win32FormsToolkit& toolkit, const FormSpec& layout, FormEvents& events)
+    : toolkit_(toolkit), layout_(layout), events_(events) {}
+
+Status Win32Form::Create(Win32FormsToolkit& toolkit, const FormSpec& layout, FormEvents& events,
+                         std::unique_ptr<FormWindow>& window) {
+  std::unique_ptr<Win32Form> form(new Win32Form(toolkit, layout, events));
+  // Created on the target monitor first, so that the window's DPI is that monitor's.
+  MONITORINFO info{};
+  info.cbSize = sizeof(info);
+  POINT start{0, 0};
+  if (GetMonitorInfoW(toolkit.monitor(), &info)) start = {info.rcWork.left, info.rcWork.top};
+  HWND hwnd =
+      CreateWindowExW(kFormExStyle, kClassName, Wide(layout.title).c_str(), kFormStyle, start.x,
+                      start.y, 1, 1, nullptr, nullptr, toolkit.instance(), form.get());
+  if (hwnd == nullptr) return LastErrorStatus("create window", layout.name);
+  if (Status s = form->CreateControls(); !s.ok()) return s;
+  const UINT dpi = DpiOf(hwnd);
+  const POINT origin = CentreOnWorkArea(toolkit.monitor(), form->OuterSize(dpi));
+  form->ApplyLayout(dpi, &origin);
+  toolkit.Added(form.get());
+  window = std::move(form);
+  return Status::Ok();
+}
+
+Win32Form::~Win32Form() {
+  *alive_ = false;
+  toolkit_.Removed(this);
+  if (hwnd_ != nullptr) {
+    // No message of the dying window may reach this object any more.
+    SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+    DestroyWindow(hwnd_);
+  }
+}
+
+Status Win32Form::CreateControls() {
+  const std::size_t count = layout_.controls.size();
+  controls_.assign(count, nullptr);
+  // Creation in tab-index order makes the z-order, which screen readers follow, the tab order.
+  std::vector<std::size_t> order(count);
+  std::iota(order.begin(), order.end(), std::size_t{0});
+  std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+    return layout_.controls[a].tab_index < layout_.controls[b].tab_index;
+  });
+  for (std::size_t index : order) {
+    const ControlSpec& spec = layout_.controls[index];
+    const KindTraits traits = TraitsOf(spec.kind);
+    DWORD style = WS_CHILD | WS_VISIBLE | traits.style;
+    if (spec.kind == ControlKind::kLabel) style |= LabelAlignStyle(spec.align, spec.word_wrap);
+    if (spec.kind == ControlKind::kButton && spec.tab_stop) style |= WS_TABSTOP;
+    if (!spec.enabled) style |= WS_DISABLED;
+    const auto id = static_cast<INT_PTR>(kFirstControlId + static_cast<int>(index));
+    HWND control =
+        CreateWindowExW(traits.ex_style, traits.window_class, Wide(spec.caption).c_str(), style, 0,
+                        0, 0, 0, hwnd_, reinterpret_cast<HMENU>(id), toolkit_.instance(), nullptr);
+    if (control == nullptr) return LastErrorStatus("create control", spec.name);
+    if (spec.kind == ControlKind::kProgressBar) SendMessageW(control, PBM_SETRANGE32, 0, 100);
+    controls_[index] = control;
+  }
+  return Status::Ok();
+}
+
+SIZE Win32Form::OuterSize(UINT dpi) const {
+  return WindowSizeFor(PointsToPixels(layout_.client_width, dpi),
+                       PointsToPixels(layout_.client_height, dpi), kFormStyle, kFormExStyle, dpi);
+}
+
+void Win32Form::ApplyLayout(UINT dpi, const POINT* origin) {
+  std::vector<UniqueFont> fonts(controls_.size());
+  for (std::size_t i = 0; i < controls_.size(); ++i) {
+    const ControlSpec& spec = layout_.controls[i];
+    if (!spec.font.face.empty()) {
+      // A negative height asks for the character height, which is what a point size means.
+      fonts[i] = UniqueFont(CreateFontW(-PointsToPixels(spec.font.points, dpi), 0, 0, 0, FW_NORMAL,
+                                        FALSE, FALSE, FALSE, spec.font.charset, OUT_DEFAULT_PRECIS,
+                                        CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                        DEFAULT_PITCH | FF_DONTCARE, Wide(spec.font.face).c_str()));
+    }
+    HFONT font = fonts[i].get() != nullptr ? fonts[i].get()
+                                           : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    SendMessageW(controls_[i], WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    SetWindowPos(controls_[i], nullptr, PointsToPixels(spec.left, dpi),
+                 PointsToPixels(spec.top, dpi), PointsToPixels(spec.width, dpi),
+                 PointsToPixels(spec.height, dpi), SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  // The old fonts go only now that no control uses them.
+  fonts_ = std::move(fonts);
+  const SIZE size = OuterSize(dpi);
+  UINT flags = SWP_NOZORDER | SWP_NOACTIVATE;
+  POINT at{0, 0};
+  if (origin != nullptr) {
+    at = *origin;
+  } else {
+    flags |= SWP_NOMOVE;
+  }
+  SetWindowPos(hwnd_, nullptr, at.x, at.y, size.cx, size.cy, flags);
+  InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+HWND Win32Form::Control(ControlId control) const {
+  if (control < 0 || static_cast<std::size_t>(control) >= controls_.size()) return nullptr;
+  return controls_[static_cast<std::size_t>(control)];
+}
+
+void Win32Form::Show() {
+  ShowWindow(hwnd_, SW_SHOWNORMAL);
+  SetForegroundWindow(hwnd_);
+  toolkit_.Shown(this);
+  PostMessageW(hwnd_, kActivateMessage, 0, 0);
+}
+
+void Win32Form::Hide() {
+  ShowWindow(hwnd_, SW_HIDE);
+}
+
+void Win32Form::SetTitle(std::string_view title) {
+  SetWindowTextW(hwnd_, Wide(title).c_str());
+}
+
+void Win32Form::SetCaption(ControlId control, std::string_view text) {
+  SetWindowTextW(Control(control), Wide(text).c_str());
+}
+
+void Win32Form::SetEnabled(ControlId control, bool enabled) {
+  EnableWindow(Control(control), enabled ? TRUE : FALSE);
+}
+
+void Win32Form::SetFocus(ControlId control) {
+  if (HWND target = Control(control)) ::SetFocus(target);
+}
+
+void Win32Form::AddListRow(ControlId list, std::string_view text) {
+  SendMessageW(Control(list), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(text).c_str()));
+}
+
+void Win32Form::SetProgress(ControlId bar, float value) {
+  const long position = std::lround(std::clamp(value, 0.0f, 100.0f));
+  SendMessageW(Control(bar), PBM_SETPOS, static_cast<WPARAM>(position), 0);
+}
+
+void Win32Form::SetTextAlign(ControlId label, int align) {
+  HWND control = Control(label);
+  if (control == nullptr) return;
+  const ControlSpec& spec = layout_.controls[static_cast<std::size_t>(label)];
+  LONG_PTR style = GetWindowLongPtrW(control, GWL_STYLE);
+  style = (style & ~static_cast<LONG_PTR>(SS_TYPEMASK)) |
+          static_cast<LONG_PTR>(LabelAlignStyle(align, spec.word_wrap));
+  SetWindowLongPtrW(control, GWL_STYLE, style);
+  InvalidateRect(control, nullptr, TRUE);
+}
+
+HWND Win32Form::NextTabStop(HWND from, bool backwards) const {
+  std::vector<std::size_t> order(controls_.size());
+  std::iota(order.begin(), order.end(), std::size_t{0});
+  std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+    return layout_.controls[a].tab_index < layout_.controls[b].tab_index;
+  });
+  const auto n = static_cast<std::ptrdiff_t>(order.size());
+  if (n == 0) return nullptr;
+  std::ptrdiff_t position = backwards ? n : -1;
+  for (std::ptrdiff_t i = 0; i < n; ++i) {
+    if (controls_[order[static_cast<std::size_t>(i)]] == from) position = i;
+  }
+  for (std::ptrdiff_t step = 1; step <= n; ++step) {
+    const std::ptrdiff_t i = ((position + (backwards ? -step : step)) % n + n) % n;
+    const std::size_t index = order[static_cast<std::size_t>(i)];
+    const ControlSpec& spec = layout_.controls[index];
+    HWND control = controls_[index];
+    // Only buttons take the focus from the keyboard; the list is reached by the mouse alone.
+    if (spec.kind == ControlKind::kButton && spec.tab_stop && IsWindowEnabled(control) &&
+        IsWindowVisible(control)) {
+      return control;
+    }
+  }
+  return nullptr;
+}
+
+void Win32Form::RestoreFocus() {
+  HWND target = saved_focus_;
+  if (target == nullptr || !IsWindowEnabled(target) || !IsWindowVisible(target)) {
+    target = NextTabStop(nullptr, false);
+  }
+  if (target != nullptr) ::SetFocus(target);
+}
+
+bool Win32Form::HandleKey(const MSG& msg) {
+  if (msg.message == WM_CHAR) {
+    // Characters of keys handled below would only beep.
+    return msg.wParam == L'\t' || msg.wParam == L'\r' || msg.wParam == 0x1B;
+  }
+  if (msg.message != WM_KEYDOWN) return false;
+  switch (msg.wParam) {
+    case VK_TAB: {
+      if (GetKeyState(VK_CONTROL) < 0 || GetKeyState(VK_MENU) < 0) return false;
+      const bool backwards = GetKeyState(VK_SHIFT) < 0;
+      if (HWND next = NextTabStop(GetFocus(), backwards)) {
+        ::SetFocus(next);
+        // Keyboard users see where the focus went.
+        SendMessageW(hwnd_, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
+      }
+      return true;
+    }
+    case VK_RETURN: {
+      // A held key repeats; one press is one click, or it would also answer the next box.
+      if ((msg.lParam & (LPARAM{1} << 30)) != 0) return true;
+      HWND focus = GetFocus();
+      for (std::size_t i = 0; i < controls_.size(); ++i) {
+        if (controls_[i] == focus && layout_.controls[i].kind == ControlKind::kButton &&
+            IsWindowEnabled(focus)) {
+          const int id = kFirstControlId + static_cast<int>(i);
+          // May discard this form; nothing of it is touched afterwards.
+          SendMessageW(hwnd_, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                       reinterpret_cast<LPARAM>(focus));
+          return true;
+        }
+      }
+      return true;
+    }
+    case VK_ESCAPE:
+      return true;
+    default:
+      return false;
+  }
+}
+
+LRESULT CALLBACK Win32Form::WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_NCCREATE) {
+    auto* create = reinterpret_cast<CREATESTRUCTW*>(lparam);
+    auto* form = static_cast<Win32Form*>(create->lpCreateParams);
+    form->hwnd_ = hwnd;
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
+  }
+  auto* form = reinterpret_cast<Win32Form*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (form == nullptr) return DefWindowProcW(hwnd, message, wparam, lparam);
+  return form->HandleMessage(message, wparam, lparam);
+}
+
+// Each case calls one method. Events may discard the form: no case touches it afterwards.
+LRESULT Win32Form::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case kActivateMessage:
+      events_.Activate();
+      return 0;
+    case WM_COMMAND:
+      OnCommand(wparam, lparam);
+      return 0;
+    case WM_CTLCOLORSTATIC:
+      return OnColourStatic(reinterpret_cast<HDC>(wparam), reinterpret_cast<HWND>(lparam));
+    case WM_ACTIVATE:
+      OnActivate(wparam);
+      return 0;
+    case WM_SETFOCUS:
+      RestoreFocus();
+      return 0;
+    case WM_SYSCOMMAND:
+      if ((wparam & 0xFFF0) != SC_CLOSE) break;
+      events_.CloseRequested(kCloseByUser);
+      return 0;
+    case WM_CLOSE:
+      // The close box, the system menu and Alt+F4 arrive as SC_CLOSE above; a bare WM_CLOSE
+      // comes from another program, as the Task Manager sends it.
+      events_.CloseRequested(kCloseByTaskManager);
+      return 0;
+    case WM_QUERYENDSESSION:
+      return OnQueryEndSession();
+    case WM_GETDPISCALEDSIZE:
+      *reinterpret_cast<SIZE*>(lparam) = OuterSize(static_cast<UINT>(wparam));
+      return TRUE;
+    case WM_DPICHANGED:
+      OnDpiChanged(LOWORD(wparam), *reinterpret_cast<const RECT*>(lparam));
+      return 0;
+    default:
+      break;
+  }
+  return DefWindowProcW(hwnd_, message, wparam, lparam);
+}
+
+void Win32Form::OnCommand(WPARAM wparam, LPARAM lparam) {
+  if (HIWORD(wparam) != BN_CLICKED) return;
+  const int index = LOWORD(wparam) - kFirstControlId;
+  HWND control = Control(index);
+  if (control == nullptr || control != reinterpret_cast<HWND>(lparam)) return;
+  if (layout_.controls[static_cast<std::size_t>(index)].kind != ControlKind::kButton) return;
+  events_.Click(index);
+}
+
+LRESULT Win32Form::OnColourStatic(HDC dc, HWND control) {
+  // Labels are opaque in the window's own colour.
+  SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+  const int index = GetDlgCtrlID(control) - kFirstControlId;
+  if (Control(index) == control) {
+    if (const auto& colour = layout_.controls[static_cast<std::size_t>(index)].text_colour) {
+      SetTextColor(dc, RGB(colour->r, colour->g, colour->b));
+    }
+  }
+  return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+}
+
+void Win32Form::OnActivate(WPARAM wparam) {
+  if (LOWORD(wparam) == WA_INACTIVE) {
+    // Kept for when a message box or another program gives the window back.
+    HWND focus = GetFocus();
+    if (focus != nullptr && IsChild(hwnd_, focus)) saved_focus_ = focus;
+    return;
+  }
+  toolkit_.Shown(this);
+  RestoreFocus();
+}
+
+void Win32Form::OnDpiChanged(UINT dpi, const RECT& suggested) {
+  const POINT origin{suggested.left, suggested.top};
+  ApplyLayout(dpi, &origin);
+}
+
+LRESULT Win32Form::OnQueryEndSession() {
+  const std::shared_ptr<bool> alive = alive_;
+  events_.CloseRequested(kCloseBySession);
+  // A screen that is still there refused to close, and with it the end of the session.
+  return *alive ? FALSE : TRUE;
+}
+
+}  // namespace setup::win32

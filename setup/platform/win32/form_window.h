@@ -1,0 +1,97 @@
+#pragma once
+// One screen as a top-level Win32 window with plain child controls, built from its layout table.
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "setup/platform/forms.h"
+
+namespace setup::win32 {
+
+class Win32FormsToolkit;
+
+// Child control IDs are the table index plus this, keeping clear of IDOK (1) and IDCANCEL (2),
+// which the system sends for Enter and Esc.
+inline constexpr int kFirstControlId = 100;
+
+// Owns an HFONT.
+class UniqueFont {
+ public:
+  UniqueFont() = default;
+  explicit UniqueFont(HFONT font) : font_(font) {}
+  ~UniqueFont() { Reset(); }
+  UniqueFont(UniqueFont&& other) noexcept : font_(other.font_) { other.font_ = nullptr; }
+  UniqueFont& operator=(UniqueFont&& other) noexcept;
+  UniqueFont(const UniqueFont&) = delete;
+  UniqueFont& operator=(const UniqueFont&) = delete;
+  HFONT get() const { return font_; }
+
+ private:
+  void Reset();
+  HFONT font_ = nullptr;
+};
+
+class Win32Form final : public FormWindow {
+ public:
+  static constexpr const wchar_t* kClassName = L"TessaradyneSetupForm";
+
+  // Creates the window hidden, with every control in its table state. The layout must outlive
+  // the form.
+  static Status Create(Win32FormsToolkit& toolkit, const FormSpec& layout, FormEvents& events,
+                       std::unique_ptr<FormWindow>& window);
+  // Closes the window without raising an event.
+  ~Win32Form() override;
+
+  void Show() override;
+  void Hide() override;
+  void SetTitle(std::string_view title) override;
+  void SetCaption(ControlId control, std::string_view text) override;
+  void SetEnabled(ControlId control, bool enabled) override;
+  void SetFocus(ControlId control) override;
+  void AddListRow(ControlId list, std::string_view text) override;
+  void SetProgress(ControlId bar, float value) override;
+  void SetTextAlign(ControlId label, int align) override;
+
+  HWND hwnd() const { return hwnd_; }
+  // Tab, Shift+Tab and Enter, as the message loop sees them before dispatch. True when the key
+  // was the form's to handle and must not be dispatched.
+  bool HandleKey(const MSG& msg);
+
+  // The window procedure of the class; routes to HandleMessage of the window's form.
+  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+
+ private:
+  Win32Form(Win32FormsToolkit& toolkit, const FormSpec& layout, FormEvents& events);
+
+  LRESULT HandleMessage(UINT message, WPARAM wparam, LPARAM lparam);
+  Status CreateControls();
+  // Sizes the window, the controls and their fonts for `dpi`; `origin` places the window.
+  void ApplyLayout(UINT dpi, const POINT* origin);
+  SIZE OuterSize(UINT dpi) const;
+  HWND Control(ControlId control) const;
+  void OnCommand(WPARAM wparam, LPARAM lparam);
+  LRESULT OnColourStatic(HDC dc, HWND control);
+  void OnActivate(WPARAM wparam);
+  void OnDpiChanged(UINT dpi, const RECT& suggested);
+  LRESULT OnQueryEndSession();
+  // The control that had the focus when the window was last left, else the first tab stop.
+  void RestoreFocus();
+  // The next enabled, visible tab stop after (or before) `from` in tab-index order, wrapping.
+  HWND NextTabStop(HWND from, bool backwards) const;
+
+  Win32FormsToolkit& toolkit_;
+  const FormSpec& layout_;
+  FormEvents& events_;
+  HWND hwnd_ = nullptr;
+  std::vector<HWND> controls_;     // by table index
+  std::vector<UniqueFont> fonts_;  // by table index; null for controls with the system font
+  HWND saved_focus_ = nullptr;
+  // Cleared when the form is destroyed, so that a message handler can tell whether the event
+  // it raised discarded the window.
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+};
+
+}  // namespace setup::win32

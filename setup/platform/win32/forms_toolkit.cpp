@@ -1,0 +1,107 @@
+#include "setup/platform/win32/forms_toolkit.h"
+
+#include <algorithm>
+
+#include "setup/platform/win32/form_window.h"
+#include "setup/platform/win32/win32_status.h"
+
+namespace setup::win32 {
+
+Win32FormsToolkit::Win32FormsToolkit(HINSTANCE instance)
+    : instance_(instance), monitor_(MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY)) {}
+
+Win32FormsToolkit::~Win32FormsToolkit() {
+  if (form_class_ != 0) UnregisterClassW(Win32Form::kClassName, instance_);
+}
+
+Status Win32FormsToolkit::RegisterFormClass() {
+  if (form_class_ != 0) return Status::Ok();
+  WNDCLASSEXW window_class{};
+  window_class.cbSize = sizeof(window_class);
+  window_class.lpfnWndProc = &Win32Form::WindowProc;
+  window_class.hInstance = instance_;
+  window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  window_class.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+  window_class.lpszClassName = Win32Form::kClassName;
+  form_class_ = RegisterClassExW(&window_class);
+  if (form_class_ == 0) return LastErrorStatus("register window class");
+  return Status::Ok();
+}
+
+Status Win32FormsToolkit::Load(const FormSpec& layout, FormEvents& events,
+                               std::unique_ptr<FormWindow>& window) {
+  if (Status s = RegisterFormClass(); !s.ok()) return s;
+  return Win32Form::Create(*this, layout, events, window);
+}
+
+void Win32FormsToolkit::ProcessMessages() {
+  MSG msg;
+  while (!quitting_ && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_QUIT) {
+      // Not ours to take: the outer loop must see it too.
+      PostQuitMessage(static_cast<int>(msg.wParam));
+      return;
+    }
+    Dispatch(msg);
+  }
+}
+
+void Win32FormsToolkit::Quit(int exit_code) {
+  if (quitting_) return;
+  quitting_ = true;
+  exit_code_ = exit_code;
+  // Ends any modal loop still running, such as a message box's.
+  PostQuitMessage(exit_code);
+}
+
+int Win32FormsToolkit::Run() {
+  MSG msg;
+  while (!quitting_) {
+    const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+    if (got == 0 || got == -1) break;
+    Dispatch(msg);
+  }
+  return exit_code_;
+}
+
+void Win32FormsToolkit::Dispatch(const MSG& msg) {
+  if (msg.message == WM_KEYDOWN || msg.message == WM_CHAR) {
+    if (Win32Form* form = FormOf(msg.hwnd); form != nullptr && form->HandleKey(msg)) return;
+  }
+  TranslateMessage(&msg);
+  DispatchMessageW(&msg);
+}
+
+Win32Form* Win32FormsToolkit::FormOf(HWND hwnd) const {
+  if (hwnd == nullptr) return nullptr;
+  HWND root = GetAncestor(hwnd, GA_ROOT);
+  for (Win32Form* form : forms_) {
+    if (form->hwnd() == root) return form;
+  }
+  return nullptr;
+}
+
+HWND Win32FormsToolkit::OwnerWindow() const {
+  if (Win32Form* active = FormOf(GetActiveWindow())) return active->hwnd();
+  if (last_shown_ != nullptr && IsWindowVisible(last_shown_->hwnd())) return last_shown_->hwnd();
+  for (Win32Form* form : forms_) {
+    if (IsWindowVisible(form->hwnd())) return form->hwnd();
+  }
+  return nullptr;
+}
+
+void Win32FormsToolkit::Added(Win32Form* form) {
+  forms_.push_back(form);
+}
+
+void Win32FormsToolkit::Removed(Win32Form* form) {
+  forms_.erase(std::remove(forms_.begin(), forms_.end(), form), forms_.end());
+  if (last_shown_ == form) last_shown_ = nullptr;
+}
+
+void Win32FormsToolkit::Shown(Win32Form* form) {
+  last_shown_ = form;
+  monitor_ = MonitorFromWindow(form->hwnd(), MONITOR_DEFAULTTOPRIMARY);
+}
+
+}  // namespace setup::win32

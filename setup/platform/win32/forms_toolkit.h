@@ -1,0 +1,58 @@
+#pragma once
+// The forms toolkit on plain Win32 windows: loads screens, runs the message loop with the
+// screens' keyboard handling, and ends it on Quit.
+
+#include <windows.h>
+
+#include <vector>
+
+#include "setup/platform/forms.h"
+
+namespace setup::win32 {
+
+class Win32Form;
+
+class Win32FormsToolkit final : public FormsToolkit {
+ public:
+  explicit Win32FormsToolkit(HINSTANCE instance);
+  ~Win32FormsToolkit() override;
+  Win32FormsToolkit(const Win32FormsToolkit&) = delete;
+  Win32FormsToolkit& operator=(const Win32FormsToolkit&) = delete;
+
+  Status Load(const FormSpec& layout, FormEvents& events,
+              std::unique_ptr<FormWindow>& window) override;
+  void ProcessMessages() override;
+  void Quit(int exit_code) override;
+
+  // Runs the message loop until Quit and returns the exit status Quit was given.
+  int Run();
+
+  // The window a message box belongs to: the active screen, else the screen shown last, else
+  // none.
+  HWND OwnerWindow() const;
+
+  HINSTANCE instance() const { return instance_; }
+  // The monitor new screens open on: that of the screen shown last, at first the primary one.
+  HMONITOR monitor() const { return monitor_; }
+
+  // Bookkeeping of the forms, called by them.
+  void Added(Win32Form* form);
+  void Removed(Win32Form* form);
+  void Shown(Win32Form* form);
+
+ private:
+  Status RegisterFormClass();
+  // The keyboard handling of the screens, then the usual translation and dispatch.
+  void Dispatch(const MSG& msg);
+  Win32Form* FormOf(HWND hwnd) const;
+
+  HINSTANCE instance_;
+  ATOM form_class_ = 0;
+  std::vector<Win32Form*> forms_;
+  Win32Form* last_shown_ = nullptr;
+  HMONITOR monitor_;
+  bool quitting_ = false;
+  int exit_code_ = 0;
+};
+
+}  // namespace setup::win32

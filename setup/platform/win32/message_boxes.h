@@ -1,0 +1,19 @@
+#pragma once
+// Message boxes owned by the screen the user is looking at.
+
+#include "setup/platform/message_box.h"
+
+namespace setup::win32 {
+
+class Win32FormsToolkit;
+
+class Win32MessageBoxes final : public MessageBoxes {
+ public:
+  explicit Win32MessageBoxes(const Win32FormsToolkit& toolkit) : toolkit_(toolkit) {}
+  int Ask(std::string_view text, std::string_view title, unsigned flags) override;
+
+ private:
+  const Win32FormsToolkit& toolkit_;
+};
+
+}  // namespace setup::win32
