@@ -1,8 +1,9 @@
 // The entry point of setup.exe: hardens DLL loading, loads the common controls, then hands the
 // program to the screens and runs the message loop until they end it.
 
-#include <commctrl.h>
 #include <windows.h>
+// After windows.h, which it builds on.
+#include <commctrl.h>
 
 #include "setup/platform/win32/forms_toolkit.h"
 #include "setup/platform/win32/message_boxes.h"
