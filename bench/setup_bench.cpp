@@ -1,0 +1,376 @@
+// Measures the install run's costly parts on real files, each against a baseline run in the same
+// process: menu generation against cp, deployment against one mv, the whole run against its own
+// pauses, and the generation's peak memory against the template's size.
+//
+//   setup_bench SAMPLE_DIST DEPLOY_PLOT_DATA
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <iostream>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "setup/install/deploy.h"
+#include "setup/install/tool_menu.h"
+#include "setup/platform/posix/posix_code_page.h"
+#include "setup/platform/posix/posix_file_system.h"
+#include "setup/platform/posix/posix_system.h"
+#include "setup/screens/program.h"
+#include "setup/screens/setup1.h"
+#include "tests/support/scripted_system.h"
+#include "tests/support/scripted_toolkit.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+using namespace setup;
+using namespace setup::testing;
+using Clock = std::chrono::steady_clock;
+
+constexpr int kRepeats = 5;
+constexpr std::size_t kTemplateSize = 64u << 20;
+
+const InstallLocations kLocations{.SourceDir = "D:\\SETUP",
+                                  .WindowsDir = "C:\\WINDOWS\\",
+                                  .InstallDir = "C:\\Tessaradyne",
+                                  .InstallDirSlash = "C:/Tessaradyne"};
+
+double MsSince(Clock::time_point start) {
+  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+double Median(std::vector<double> values) {
+  std::ranges::sort(values);
+  const std::size_t mid = values.size() / 2;
+  return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
+}
+
+[[noreturn]] void Die(const std::string& what) {
+  std::cerr << "setup_bench: " << what << '\n';
+  std::exit(1);
+}
+
+// Runs the command in `dir` and waits for it; the time includes starting the process, as a
+// script running the tool would pay it.
+double TimedProcess(const std::vector<std::string>& args, const std::string& dir) {
+  std::vector<char*> argv;
+  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(nullptr);
+  const Clock::time_point start = Clock::now();
+  const pid_t child = ::fork();
+  if (child < 0) Die("fork failed");
+  if (child == 0) {
+    if (::chdir(dir.c_str()) == 0) ::execvp(argv[0], argv.data());
+    ::_exit(127);
+  }
+  int status = 0;
+  if (::waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    Die(args[0] + " failed");
+  }
+  return MsSince(start);
+}
+
+// A scratch folder standing for drives C: and D:, the distribution in D:\SETUP.
+struct Drives {
+  Drives() {
+    for (const char* folder : {"c", "d", "d/SETUP"}) root.MakeFolder(folder);
+  }
+  std::string Source(const std::string& name = {}) const { return root.Join("d/SETUP/" + name); }
+  std::string Installed() const { return root.Join("c/Tessaradyne"); }
+
+  TempDir root;
+  PosixFileSystem disk{{{'C', root.Join("c")}, {'D', root.Join("d")}}};
+};
+
+// Menu lines as a tool ships them: Shift-JIS captions, a fifth of the lines loading files from
+// the install folder.
+std::string MenuTemplate(std::size_t size) {
+  const std::string kCaptions[] = {"\x90\x7d\x96\xca\x8d\xec\x90\xac",   // 図面作成
+                                   "\x83\x63\x81\x5B\x83\x8B",           // ツール
+                                   "\x90\xa1\x96\x40\x95\x5c\x8e\xa6"};  // 寸法表示
+  std::string bytes;
+  bytes.reserve(size + 256);
+  for (int i = 0; bytes.size() < size; ++i) {
+    const std::string n = std::to_string(i);
+    const std::string& caption = kCaptions[static_cast<std::size_t>(i) % 3];
+    if (i % 5 == 0) {
+      bytes += "ID_TdCmd" + n + "  [" + caption + n + "...]^C^C-vbarun \"xxxxxTessaradyne.dvb!Cmd" +
+               n + ".Start\"\r\n";
+    } else if (i % 5 == 1) {
+      bytes += "**TD_POP" + n + "\r\n";
+    } else {
+      bytes += "ID_TdItem" + n + "  [" + caption + " " + n + "]^C^C_TD" + n + "\r\n";
+    }
+  }
+  bytes.resize(size);
+  return bytes;
+}
+
+// GenerateToolMenu as the install run calls it, pauses journalled instead of slept.
+struct MenuRun {
+  explicit MenuRun(PosixFileSystem& disk) : program(Platform{toolkit, toolkit, system, disk}) {
+    program.locations() = kLocations;
+  }
+  Journal journal;
+  ScriptedToolkit toolkit{journal};
+  ScriptedSystem system{journal};
+  Program program;
+};
+
+// What a program pays to first use that much newly allocated memory; on some virtual machines
+// this alone outweighs copying the bytes.
+double FirstTouchMs(std::size_t bytes) {
+  const Clock::time_point start = Clock::now();
+  std::vector<char> memory(bytes, 1);
+  volatile char sink = memory[bytes / 2];
+  (void)sink;
+  return MsSince(start);
+}
+
+struct MenuFigures {
+  double generate_ms, cp_ms, build_ms, touch_ms;
+};
+
+MenuFigures MeasureMenu(Drives& drives) {
+  std::vector<double> generate, cp, build, touch;
+  const std::string template_bytes = drives.root.ReadFile("d/SETUP/org_TOOL").value_or("");
+  const PosixCodePage code_page;
+  for (int i = 0; i <= kRepeats; ++i) {  // the first round only warms up
+    std::filesystem::remove(drives.Source("copy"));
+    const double cp_ms = TimedProcess({"cp", "org_TOOL", "copy"}, drives.Source());
+    std::filesystem::remove(drives.Source(std::string(kMenuFileName)));
+    MenuRun run(drives.disk);
+    Clock::time_point start = Clock::now();
+    if (!GenerateToolMenu(run.program)) Die("menu generation failed");
+    const double generate_ms = MsSince(start);
+    start = Clock::now();
+    const std::size_t menu_size =
+        BuildToolMenu(template_bytes, kLocations.InstallDirSlash + "/", code_page).size();
+    const double build_ms = MsSince(start);
+    const double touch_ms = FirstTouchMs(template_bytes.size() + menu_size);
+    if (i == 0) continue;
+    cp.push_back(cp_ms);
+    generate.push_back(generate_ms);
+    build.push_back(build_ms);
+    touch.push_back(touch_ms);
+  }
+  return {Median(generate), Median(cp), Median(build), Median(touch)};
+}
+
+struct PeakFigures {
+  long baseline_kb, peak_kb;
+};
+
+// In a child process, so that nothing the benchmark allocated before counts.
+PeakFigures MeasurePeak(Drives& drives) {
+  int fds[2];
+  if (::pipe(fds) != 0) Die("pipe failed");
+  const pid_t child = ::fork();
+  if (child < 0) Die("fork failed");
+  if (child == 0) {
+    MenuRun run(drives.disk);
+    rusage before{}, after{};
+    ::getrusage(RUSAGE_SELF, &before);
+    const bool ok = GenerateToolMenu(run.program);
+    ::getrusage(RUSAGE_SELF, &after);
+    const long figures[2] = {before.ru_maxrss, ok ? after.ru_maxrss : -1};
+    const bool sent = ::write(fds[1], figures, sizeof figures) == sizeof figures;
+    ::_exit(sent ? 0 : 1);
+  }
+  ::close(fds[1]);
+  long figures[2] = {0, -1};
+  const bool got = ::read(fds[0], figures, sizeof figures) == sizeof figures;
+  ::close(fds[0]);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  if (!got || figures[1] < 0) Die("peak memory child failed");
+  return {figures[0], figures[1]};
+}
+
+// Tool files of every kind among other files, as a large distribution would hold them.
+std::vector<std::string> MakeDistribution(const Drives& drives, int tools) {
+  static const char* const kToolEndings[] = {".dvb", ".bmp", ".bmp", ".mns"};
+  static const char* const kOtherEndings[] = {".txt", ".dll", ".dvbx", ".ini", ".exe"};
+  std::vector<std::string> names;
+  for (int i = 0; i < tools; ++i) {
+    names.push_back("TdTool" + std::to_string(i) + kToolEndings[i % 4]);
+    if (!drives.root.WriteFile("d/SETUP/" + names.back(), "tool file " + names.back())) {
+      Die("cannot write " + names.back());
+    }
+  }
+  for (int i = 0; i < tools / 5; ++i) {
+    drives.root.WriteFile("d/SETUP/TdOther" + std::to_string(i) + kOtherEndings[i % 5], "other");
+  }
+  return names;
+}
+
+struct DeployFigures {
+  double deploy_ms, mv_ms;
+};
+
+DeployFigures MeasureDeploy(int tools, int repeats) {
+  std::vector<double> deploy, mv;
+  for (int i = 0; i < repeats; ++i) {
+    {
+      Drives drives;
+      MakeDistribution(drives, tools);
+      const Clock::time_point start = Clock::now();
+      const std::vector<std::string> unplaced = DeployProgramFiles(drives.disk, kLocations);
+      deploy.push_back(MsSince(start));
+      if (!unplaced.empty()) Die("deployment left " + unplaced.front());
+    }
+    {
+      Drives drives;
+      std::vector<std::string> args = {"mv", "-t", drives.Installed()};
+      for (std::string& name : MakeDistribution(drives, tools)) args.push_back(std::move(name));
+      drives.root.MakeFolder("c/Tessaradyne");
+      mv.push_back(TimedProcess(args, drives.Source()));
+    }
+  }
+  return {Median(deploy), Median(mv)};
+}
+
+// The real system's pauses, each timed, so the run's own cost is what remains.
+class TimedPauses final : public System {
+ public:
+  TimedPauses() : inner_("D:\\SETUP", "C:\\WINDOWS\\system32") {}
+  std::uint32_t GetSystemDirectoryA(char* buffer, std::uint32_t size) override {
+    return inner_.GetSystemDirectoryA(buffer, size);
+  }
+  Status ApplicationPath(std::string& folder) override { return inner_.ApplicationPath(folder); }
+  void Sleep(std::uint32_t milliseconds) override {
+    const Clock::time_point start = Clock::now();
+    inner_.Sleep(milliseconds);
+    paused_ms += MsSince(start);
+    nominal_ms += milliseconds;
+  }
+  const CodePage& AnsiCodePage() const override { return inner_.AnsiCodePage(); }
+
+  double paused_ms = 0;
+  std::uint32_t nominal_ms = 0;
+
+ private:
+  PosixSystem inner_;
+};
+
+struct RunFigures {
+  double run_ms, paused_ms;
+  std::uint32_t nominal_ms;
+};
+
+RunFigures MeasureRun(const std::string& sample) {
+  std::vector<double> runs, pauses, overheads;
+  std::uint32_t nominal = 0;
+  for (int i = 0; i < 3; ++i) {
+    Drives drives;
+    std::filesystem::copy(sample, drives.Source(), std::filesystem::copy_options::recursive);
+    Journal journal;
+    ScriptedToolkit toolkit(journal);
+    TimedPauses system;
+    const Clock::time_point start = Clock::now();
+    {
+      Program program(Platform{toolkit, toolkit, system, drives.disk});
+      toolkit.AnswerNext(kIdYes);
+      Main(program);
+      toolkit.RunPending();
+      for (const char* button : {"Command3", "Command1"}) toolkit.Press("UserForm1", button);
+      toolkit.Press("UserForm2", "CommandButton1");
+    }
+    const double run_ms = MsSince(start);
+    if (toolkit.exit_code() != kExitInstalled) Die("the sample run did not install");
+    runs.push_back(run_ms);
+    pauses.push_back(system.paused_ms);
+    overheads.push_back(run_ms - system.paused_ms);
+    nominal = system.nominal_ms;
+  }
+  // The overhead's median, not the difference of medians: each run pays its own pauses.
+  const double overhead = Median(overheads);
+  const double paused = Median(pauses);
+  return {paused + overhead, paused, nominal};
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 3) {
+    std::cerr << "usage: setup_bench SAMPLE_DIST DEPLOY_PLOT_DATA\n";
+    return 64;
+  }
+  std::printf("(median of %d runs each; times in ms)\n", kRepeats);
+
+  double menu_vs_cp = 0, peak_vs_template = 0;
+  {
+    Drives drives;
+    if (!drives.root.WriteFile("d/SETUP/org_TOOL", MenuTemplate(kTemplateSize))) {
+      Die("cannot write the template");
+    }
+    const PeakFigures peak = MeasurePeak(drives);
+    const MenuFigures menu = MeasureMenu(drives);
+    menu_vs_cp = menu.generate_ms / menu.cp_ms;
+    const double template_mib = static_cast<double>(kTemplateSize) / (1 << 20);
+    std::printf(
+        "menu generation, GenerateToolMenu on POSIX files, %.0f MiB template: %.1f vs cp %.1f "
+        "-> %.2fx (goal <= 2x)\n",
+        template_mib, menu.generate_ms, menu.cp_ms, menu_vs_cp);
+    std::printf(
+        "  of which BuildToolMenu alone takes %.1f; first use of as much new memory as the "
+        "template and menu need takes %.1f here\n",
+        menu.build_ms, menu.touch_ms);
+    peak_vs_template = static_cast<double>(peak.peak_kb - peak.baseline_kb) * 1024 /
+                       static_cast<double>(kTemplateSize);
+    std::printf(
+        "peak memory of that generation: %.1f MiB above a baseline of %.1f MiB -> %.2fx the "
+        "template (goal <= 2x)\n",
+        static_cast<double>(peak.peak_kb - peak.baseline_kb) / 1024,
+        static_cast<double>(peak.baseline_kb) / 1024, peak_vs_template);
+  }
+
+  std::map<int, DeployFigures> deploys;
+  for (int tools : {500, 1000, 2000, 5000, 10000}) deploys[tools] = MeasureDeploy(tools, kRepeats);
+  const DeployFigures& large = deploys.at(10000);
+  const DeployFigures& small = deploys.at(1000);
+  const double deploy_vs_mv = large.deploy_ms / large.mv_ms;
+  std::printf(
+      "deployment, DeployProgramFiles of 10000 tool files among 2000 others: %.1f vs one mv "
+      "%.1f -> %.2fx (goal <= 1.5x)\n",
+      large.deploy_ms, large.mv_ms, deploy_vs_mv);
+  const double per_file_small = small.deploy_ms * 1000 / 1000;  // us per tool file
+  const double per_file_large = large.deploy_ms * 1000 / 10000;
+  const double per_file_ratio = per_file_large / per_file_small;
+  std::printf(
+      "deployment per file: %.1f us at 10000 files vs %.1f us at 1000 -> %.2fx (goal <= "
+      "1.2x)\n",
+      per_file_large, per_file_small, per_file_ratio);
+  if (std::FILE* plot = std::fopen(argv[2], "w")) {
+    std::fprintf(plot, "# tool files, DeployProgramFiles ms, mv ms\n");
+    for (const auto& [tools, figures] : deploys) {
+      std::fprintf(plot, "%d %.2f %.2f\n", tools, figures.deploy_ms, figures.mv_ms);
+    }
+    std::fclose(plot);
+  } else {
+    Die(std::string("cannot write ") + argv[2]);
+  }
+
+  const RunFigures run = MeasureRun(argv[1]);
+  const double overhead = run.run_ms - run.paused_ms;
+  std::printf(
+      "install run on sample/dist with real pauses (median of 3): %.1f, its %u ms of pauses "
+      "took %.1f -> %.1f ms beyond them (goal < 20 ms)\n",
+      run.run_ms, run.nominal_ms, run.paused_ms, overhead);
+
+  std::printf(
+      "bench: menu_vs_cp=%.2f deploy_vs_mv=%.2f per_file_10k_vs_1k=%.2f run_overhead_ms=%.1f "
+      "peak_rss_vs_template=%.2f\n",
+      menu_vs_cp, deploy_vs_mv, per_file_ratio, overhead, peak_vs_template);
+  return 0;
+}
