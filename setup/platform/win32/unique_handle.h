@@ -1,0 +1,64 @@
+#pragma once
+// Ownership of Win32 handles: each is closed exactly once, when its owner goes out of scope.
+
+#include <windows.h>
+
+#include <utility>
+
+namespace setup::win32 {
+
+// `Traits` supplies `static bool Close(HANDLE)` and `static bool Valid(HANDLE)`.
+template <typename Traits>
+class BasicUniqueHandle {
+ public:
+  BasicUniqueHandle() = default;
+  explicit BasicUniqueHandle(HANDLE handle) : handle_(handle) {}
+  BasicUniqueHandle(BasicUniqueHandle&& other) noexcept
+      : handle_(std::exchange(other.handle_, nullptr)) {}
+  BasicUniqueHandle& operator=(BasicUniqueHandle&& other) noexcept {
+    if (this != &other) {
+      Reset();
+      handle_ = std::exchange(other.handle_, nullptr);
+    }
+    return *this;
+  }
+  BasicUniqueHandle(const BasicUniqueHandle&) = delete;
+  BasicUniqueHandle& operator=(const BasicUniqueHandle&) = delete;
+  ~BasicUniqueHandle() { Reset(); }
+
+  HANDLE get() const { return handle_; }
+  bool valid() const { return Traits::Valid(handle_); }
+
+  // Closes now and reports whether the system closed it cleanly (GetLastError says why not):
+  // buffered writes can first fail here, so writers must look.
+  bool Close() {
+    if (!valid()) return true;
+    return Traits::Close(std::exchange(handle_, nullptr));
+  }
+
+ private:
+  void Reset() {
+    if (valid()) Traits::Close(handle_);
+    handle_ = nullptr;
+  }
+
+  HANDLE handle_ = nullptr;
+};
+
+struct KernelHandleTraits {
+  // CreateFileW fails with INVALID_HANDLE_VALUE, most other calls with null.
+  static bool Valid(HANDLE handle) { return handle != nullptr && handle != INVALID_HANDLE_VALUE; }
+  static bool Close(HANDLE handle) { return ::CloseHandle(handle) != FALSE; }
+};
+
+struct FindHandleTraits {
+  static bool Valid(HANDLE handle) { return handle != nullptr && handle != INVALID_HANDLE_VALUE; }
+  static bool Close(HANDLE handle) { return ::FindClose(handle) != FALSE; }
+};
+
+// Files, processes, events: anything CloseHandle closes.
+using UniqueHandle = BasicUniqueHandle<KernelHandleTraits>;
+// Searches started by FindFirstFileExW.
+using UniqueFindHandle = BasicUniqueHandle<FindHandleTraits>;
+
+}  // namespace setup::win32

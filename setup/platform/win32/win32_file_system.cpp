@@ -1,0 +1,339 @@
+#include "setup/platform/win32/win32_file_system.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstddef>
+#include <utility>
+
+#include "setup/platform/win32/unique_handle.h"
+#include "setup/platform/win32/wide.h"
+#include "setup/platform/win32/win32_status.h"
+
+namespace setup::win32 {
+namespace {
+
+// CreateDirectoryW stops 12 characters short of MAX_PATH, leaving room for an 8.3 name.
+constexpr std::size_t kPlainPathLimit = MAX_PATH - 12;
+
+// Single writes of many megabytes to network shares can fail with ERROR_NO_SYSTEM_RESOURCES;
+// a megabyte at a time stays well clear of that.
+constexpr DWORD kWriteChunk = 1 << 20;
+
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+bool IsSeparator(wchar_t c) {
+  return c == L'\\' || c == L'/';
+}
+
+bool IsAsciiLetter(wchar_t c) {
+  return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z');
+}
+
+// The form of `path` the wide APIs take.
+Status SystemPath(std::string_view path, std::wstring& wide) {
+  if (path.find('\0') != std::string_view::npos) {
+    return Status::Error(StatusCode::kOther, "path holds a NUL character");
+  }
+  std::wstring result = Wide(path);
+  const bool has_drive = result.size() >= 2 && result[1] == L':' && IsAsciiLetter(result[0]);
+  // Alone, "E:" would be the current folder of drive E:, which the portable code never means.
+  if (has_drive && result.size() == 2) result.push_back(L'\\');
+  const bool drive_absolute = has_drive && result.size() >= 3 && IsSeparator(result[2]);
+  const bool unc = result.size() >= 3 && IsSeparator(result[0]) && IsSeparator(result[1]) &&
+                   result[2] != L'?' && result[2] != L'.';
+  if (result.size() < kPlainPathLimit || !(drive_absolute || unc)) {
+    wide = std::move(result);
+    return Status::Ok();
+  }
+  // The "\\?\" form lifts the length limit but also the system's clean-up of separators and
+  // "." and ".." parts, so the path is made full first.
+  const DWORD needed = GetFullPathNameW(result.c_str(), 0, nullptr, nullptr);
+  if (needed == 0) return LastErrorStatus("resolve", path);
+  std::wstring full(needed, L'\0');
+  const DWORD length = GetFullPathNameW(result.c_str(), needed, full.data(), nullptr);
+  if (length == 0 || length >= needed) return LastErrorStatus("resolve", path);
+  full.resize(length);
+  wide = unc ? L"\\\\?\\UNC\\" + full.substr(2) : L"\\\\?\\" + full;
+  return Status::Ok();
+}
+
+std::string BothPaths(const std::string& from, const std::string& to) {
+  return from + " -> " + to;
+}
+
+// Follows a symbolic link, as opening the file would.
+bool LeadsToPlainFile(const std::wstring& path) {
+  UniqueHandle file(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  BY_HANDLE_FILE_INFORMATION info{};
+  return file.valid() && GetFileInformationByHandle(file.get(), &info) &&
+         (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool IsFolder(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool FolderIdentity(const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
+  std::wstring wide;
+  if (!SystemPath(path, wide).ok()) return false;
+  // Only backup semantics open a folder; they need no privilege for reading attributes.
+  UniqueHandle folder(CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  return folder.valid() && GetFileInformationByHandle(folder.get(), &info) &&
+         (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// Returns 0 or the GetLastError value of the failed write.
+DWORD WriteAll(HANDLE file, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const auto chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), kWriteChunk));
+    DWORD put = 0;
+    if (!WriteFile(file, bytes.data(), chunk, &put, nullptr)) return GetLastError();
+    if (put == 0) return ERROR_WRITE_FAULT;  // no progress and no reason given: don't spin
+    bytes.remove_prefix(put);
+  }
+  return 0;
+}
+
+struct CopyFailure {
+  DWORD error = 0;
+  bool at_source = false;  // which path the failure concerns, for the message
+};
+
+// Copies the file `from` into a file this call creates at `to`, with the source's times, then
+// flushes and closes it. Fails with ERROR_FILE_EXISTS, touching nothing, when `to` exists;
+// after any other failure nothing it created is left behind. Unlike CopyFileW it does not
+// carry over a read-only mark (files from a CD have one), which would block the next replace.
+CopyFailure CopyToNewFile(const std::wstring& from, const std::wstring& to) {
+  UniqueHandle in(CreateFileW(from.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!in.valid()) return {GetLastError(), true};
+  FILETIME created{}, accessed{}, written{};
+  const bool have_times = GetFileTime(in.get(), &created, &accessed, &written) != FALSE;
+  UniqueHandle out(CreateFileW(to.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!out.valid()) return {GetLastError(), false};
+
+  CopyFailure failure;
+  char buffer[64 * 1024];
+  for (;;) {
+    DWORD got = 0;
+    if (!ReadFile(in.get(), buffer, sizeof buffer, &got, nullptr)) {
+      failure = {GetLastError(), true};
+      break;
+    }
+    if (got == 0) break;
+    if (const DWORD error = WriteAll(out.get(), std::string_view(buffer, got))) {
+      failure = {error, false};
+      break;
+    }
+  }
+  if (failure.error == 0) {
+    // A move keeps the file's times; where the target refuses, the copy is still whole.
+    if (have_times) (void)SetFileTime(out.get(), nullptr, nullptr, &written);
+    if (!FlushFileBuffers(out.get())) failure = {GetLastError(), false};
+  }
+  if (!out.Close() && failure.error == 0) failure = {GetLastError(), false};
+  if (failure.error != 0) (void)DeleteFileW(to.c_str());
+  return failure;
+}
+
+std::wstring TemporaryNameBeside(const std::wstring& path) {
+  static std::atomic<unsigned> counter{0};
+  return path + L".~setup-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+         std::to_wstring(++counter);
+}
+
+class Win32ReadableFile final : public ReadableFile {
+ public:
+  Win32ReadableFile(UniqueHandle file, std::string path)
+      : file_(std::move(file)), path_(std::move(path)) {}
+
+  Status ReadAll(std::string& bytes) override {
+    std::string data;
+    LARGE_INTEGER size{};
+    if (GetFileSizeEx(file_.get(), &size) && size.QuadPart > 0) {
+      data.reserve(static_cast<std::size_t>(size.QuadPart));
+    }
+    char buffer[64 * 1024];
+    for (;;) {
+      DWORD got = 0;
+      if (!ReadFile(file_.get(), buffer, sizeof buffer, &got, nullptr)) {
+        return LastErrorStatus("read", path_);
+      }
+      if (got == 0) break;
+      data.append(buffer, got);
+    }
+    bytes = std::move(data);
+    return Status::Ok();
+  }
+
+ private:
+  UniqueHandle file_;
+  std::string path_;
+};
+
+}  // namespace
+
+Status Win32FileSystem::OpenForReading(const std::string& path,
+                                       std::unique_ptr<ReadableFile>& file) {
+  std::wstring wide;
+  if (Status status = SystemPath(path, wide); !status.ok()) return status;
+  UniqueHandle handle(CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!handle.valid()) return LastErrorStatus("open", path);
+  if (GetFileType(handle.get()) != FILE_TYPE_DISK) {
+    return Status::Error(StatusCode::kOther, "open " + path + ": not a file");
+  }
+  file = std::make_unique<Win32ReadableFile>(std::move(handle), path);
+  return Status::Ok();
+}
+
+Status Win32FileSystem::WriteWhole(const std::string& path, std::string_view bytes) {
+  std::wstring wide;
+  if (Status status = SystemPath(path, wide); !status.ok()) return status;
+  UniqueHandle file(CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.valid()) return LastErrorStatus("write", path);
+  if (const DWORD error = WriteAll(file.get(), bytes)) return StatusFromWin32(error, "write", path);
+  if (!file.Close()) return LastErrorStatus("write", path);
+  return Status::Ok();
+}
+
+Status Win32FileSystem::MakeFolder(const std::string& path) {
+  std::wstring wide;
+  if (Status status = SystemPath(path, wide); !status.ok()) return status;
+  if (!CreateDirectoryW(wide.c_str(), nullptr)) return LastErrorStatus("make folder", path);
+  return Status::Ok();
+}
+
+Status Win32FileSystem::ListFiles(const std::string& folder, std::vector<std::string>& names) {
+  std::wstring wide;
+  if (Status status = SystemPath(folder, wide); !status.ok()) return status;
+  if (wide.empty() || !IsSeparator(wide.back())) wide.push_back(L'\\');
+  const std::size_t folder_length = wide.size();
+  wide.push_back(L'*');
+
+  WIN32_FIND_DATAW data{};
+  UniqueFindHandle find(FindFirstFileExW(wide.c_str(), FindExInfoBasic, &data,
+                                         FindExSearchNameMatch, nullptr,
+                                         FIND_FIRST_EX_LARGE_FETCH));
+  if (!find.valid()) {
+    const DWORD error = GetLastError();
+    // Only a root folder lacks "." and "..", so only an empty root matches nothing at all.
+    if (error == ERROR_FILE_NOT_FOUND && IsFolder(wide.substr(0, folder_length))) {
+      names.clear();
+      return Status::Ok();
+    }
+    return StatusFromWin32(error, "list", folder);
+  }
+  constexpr DWORD kNotPlain =
+      FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+  std::vector<std::string> found;
+  do {
+    if ((data.dwFileAttributes & kNotPlain) != 0) continue;
+    if ((data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
+        !LeadsToPlainFile(wide.substr(0, folder_length) + data.cFileName)) {
+      continue;
+    }
+    found.push_back(Utf8(data.cFileName));
+  } while (FindNextFileW(find.get(), &data));
+  if (const DWORD error = GetLastError(); error != ERROR_NO_MORE_FILES) {
+    return StatusFromWin32(error, "list", folder);
+  }
+  names = std::move(found);
+  return Status::Ok();
+}
+
+bool Win32FileSystem::FileExists(const std::string& path) {
+  std::wstring wide;
+  if (!SystemPath(path, wide).ok()) return false;
+  const DWORD attributes = GetFileAttributesW(wide.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return false;
+  }
+  return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0 || LeadsToPlainFile(wide);
+}
+
+Status Win32FileSystem::Remove(const std::string& path) {
+  std::wstring wide;
+  if (Status status = SystemPath(path, wide); !status.ok()) return status;
+  if (!DeleteFileW(wide.c_str())) return LastErrorStatus("remove", path);
+  return Status::Ok();
+}
+
+Status Win32FileSystem::Move(const std::string& from, const std::string& to) {
+  std::wstring source;
+  std::wstring target;
+  if (Status status = SystemPath(from, source); !status.ok()) return status;
+  if (Status status = SystemPath(to, target); !status.ok()) return status;
+
+  // A rename first: only when it fails for want of one volume is the copy below a move.
+  if (MoveFileExW(source.c_str(), target.c_str(), 0)) return Status::Ok();
+  DWORD error = GetLastError();
+  if (error == ERROR_NOT_SAME_DEVICE) {
+    if (MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_COPY_ALLOWED)) {
+      // When the source cannot be deleted after the copy the system still reports success,
+      // leaving two files. Deleting it again gives the reason, and the copy goes instead.
+      if (GetFileAttributesW(source.c_str()) == INVALID_FILE_ATTRIBUTES ||
+          DeleteFileW(source.c_str())) {
+        return Status::Ok();
+      }
+      error = GetLastError();
+      (void)DeleteFileW(target.c_str());
+      return StatusFromWin32(error, "move", from);
+    }
+    error = GetLastError();
+  }
+  if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) {
+    return StatusFromWin32(error, "move", to);
+  }
+  return StatusFromWin32(error, "move", BothPaths(from, to));
+}
+
+Status Win32FileSystem::Replace(const std::string& from, const std::string& to) {
+  std::wstring source;
+  std::wstring target;
+  if (Status status = SystemPath(from, source); !status.ok()) return status;
+  if (Status status = SystemPath(to, target); !status.ok()) return status;
+
+  constexpr DWORD kSwap = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
+  if (MoveFileExW(source.c_str(), target.c_str(), kSwap)) return Status::Ok();
+  if (const DWORD error = GetLastError(); error != ERROR_NOT_SAME_DEVICE) {
+    return StatusFromWin32(error, "replace", BothPaths(from, to));
+  }
+
+  // With MOVEFILE_COPY_ALLOWED the system would copy over the target in place, and a failure
+  // half way would cost the old file. The copy goes beside the target first, so that the
+  // target changes in one rename.
+  std::wstring temporary;
+  for (int attempt = 0;; ++attempt) {
+    temporary = TemporaryNameBeside(target);
+    const CopyFailure failure = CopyToNewFile(source, temporary);
+    if (failure.error == 0) break;
+    if (failure.error == ERROR_FILE_EXISTS && attempt < 100) continue;  // an earlier run's
+    return StatusFromWin32(failure.error, "replace", failure.at_source ? from : to);
+  }
+  if (!MoveFileExW(temporary.c_str(), target.c_str(), kSwap)) {
+    const DWORD error = GetLastError();
+    (void)DeleteFileW(temporary.c_str());
+    return StatusFromWin32(error, "replace", to);
+  }
+  if (!DeleteFileW(source.c_str())) return LastErrorStatus("replace", from);
+  return Status::Ok();
+}
+
+bool Win32FileSystem::SameFolder(const std::string& a, const std::string& b) {
+  BY_HANDLE_FILE_INFORMATION first{};
+  BY_HANDLE_FILE_INFORMATION second{};
+  return FolderIdentity(a, first) && FolderIdentity(b, second) &&
+         first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
+         first.nFileIndexHigh == second.nFileIndexHigh &&
+         first.nFileIndexLow == second.nFileIndexLow;
+}
+
+}  // namespace setup::win32
