@@ -21,9 +21,12 @@ struct DpiFunctions {
   }
 };
 
+// Looked up once before the program starts; a namespace-scope object needs no guard, which
+// would bring the threads library into a single-threaded program.
+const DpiFunctions kDpiFunctions;
+
 const DpiFunctions& Dpi() {
-  static const DpiFunctions functions;
-  return functions;
+  return kDpiFunctions;
 }
 
 }  // namespace

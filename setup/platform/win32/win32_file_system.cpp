@@ -144,8 +144,9 @@ CopyFailure CopyToNewFile(const std::wstring& from, const std::wstring& to) {
 
 std::wstring TemporaryNameBeside(const std::wstring& path) {
   static std::atomic<unsigned> counter{0};
-  return path + L".~setup-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-         std::to_wstring(++counter);
+  // Narrow digits widened: std::to_wstring would pull the C library's wide printf into the exe.
+  return path + L".~setup-" +
+         Wide(std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++counter));
 }
 
 class Win32ReadableFile final : public ReadableFile {
