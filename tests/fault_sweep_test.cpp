@@ -49,17 +49,13 @@ struct Outcome {
   Names kept;  // tool files left in the source folder while their old copy stays installed
 };
 
-bool StartsWith(std::string_view text, std::string_view prefix) {
-  return text.substr(0, prefix.size()) == prefix;
-}
-
 // What the abort message must give as its reason when this call failed, or nothing when the
 // call's failure must not abort the run.
 std::optional<std::string_view> AbortReasonFor(const std::string& call, StatusCode code) {
-  if (StartsWith(call, "open ")) {
+  if (call.starts_with("open ")) {
     return code == StatusCode::kNotFound ? kNoTemplateReason : kUnreadableTemplateReason;
   }
-  if (StartsWith(call, "read ")) return kUnreadableTemplateReason;
+  if (call.starts_with("read ")) return kUnreadableTemplateReason;
   if (call.find(kMenuTempName) != std::string::npos) return kUnwritableMenuReason;
   return std::nullopt;
 }
