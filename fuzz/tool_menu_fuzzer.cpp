@@ -1,8 +1,10 @@
 // Fuzzes the menu file's byte handling. The first input byte picks the code page and the
 // replacement, the rest is the template. Whatever the bytes, taking each reported replacement
 // back out must give the template with its line ends made CR LF, and the placeholders put back
-// must be exactly those a left-to-right scan finds on character boundaries.
+// must be exactly those a left-to-right scan finds on character boundaries. The template fed
+// in pieces of any sizes must give the same bytes and positions.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -94,6 +96,38 @@ void CheckPlaceholdersOnBoundaries(std::string_view text, const std::vector<std:
   Check(next == restored.size(), "replacement where no placeholder was");
 }
 
+// Feeds the template to a builder in pieces whose sizes come from a generator seeded with the
+// input, so that a failing input replays; the output is taken away at random points, as a
+// writer would.
+std::string BuildInPieces(std::string_view template_bytes, std::string_view replacement,
+                          const setup::CodePage& code_page, std::vector<std::size_t>& inserted_at) {
+  std::uint64_t state = 0xCBF29CE484222325u;
+  for (const char c : template_bytes)
+    state = (state ^ static_cast<unsigned char>(c)) * 0x100000001B3u;
+  const auto next = [&state] {  // splitmix64
+    std::uint64_t z = state += 0x9E3779B97F4A7C15u;
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9u;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBu;
+    return z ^ (z >> 31);
+  };
+  setup::ToolMenuBuilder builder(replacement, code_page, &inserted_at);
+  std::string menu, pending;
+  while (!template_bytes.empty()) {
+    const std::uint64_t r = next();
+    // Mostly short pieces, which cut lines, CR LF and placeholders most often; empty ones too.
+    const std::size_t limit = r % 4 == 0 ? template_bytes.size() : 8;
+    const std::size_t size = std::min<std::size_t>((r >> 8) % (limit + 1), template_bytes.size());
+    builder.Add(template_bytes.substr(0, size), pending);
+    template_bytes.remove_prefix(size);
+    if ((r >> 40) % 3 == 0) {
+      menu += pending;
+      pending.clear();
+    }
+  }
+  builder.Finish(pending);
+  return menu + pending;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -107,6 +141,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       setup::BuildToolMenu(template_bytes, replacement, code_page, inserted_at);
   Check(menu == setup::BuildToolMenu(template_bytes, replacement, code_page),
         "the two overloads disagree");
+  std::vector<std::size_t> pieces_inserted_at;
+  Check(BuildInPieces(template_bytes, replacement, code_page, pieces_inserted_at) == menu,
+        "pieces give other bytes than the whole template");
+  Check(pieces_inserted_at == inserted_at, "pieces give other positions than the whole template");
 
   std::string restored;
   std::vector<std::size_t> restored_at;

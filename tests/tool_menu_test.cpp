@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 #include "setup/install/install_run.h"
 #include "setup/install/tool_menu.h"
@@ -67,10 +71,60 @@ TEST(BuildToolMenuTest, CopiesEveryByteAndReplacesPlaceholders) {
   }
 }
 
-TEST(ReplacePlaceholderTest, DoesNotSearchInsertedText) {
+TEST(BuildToolMenuTest, DoesNotSearchInsertedText) {
   PosixCodePage code_page;
-  EXPECT_EQ(ReplacePlaceholder("xxxxx", "xxxxxx", code_page), "xxxxxx");
-  EXPECT_EQ(ReplacePlaceholder("axxxxxb", "", code_page), "ab");
+  EXPECT_EQ(BuildToolMenu("xxxxx", "xxxxxx", code_page), "xxxxxx\r\n");
+  EXPECT_EQ(BuildToolMenu("axxxxxb", "", code_page), "ab\r\n");
+}
+
+// Feeds `pieces` to a builder, emptying the output between calls as a writer would.
+std::string BuildInPieces(const std::vector<std::string_view>& pieces,
+                          std::vector<std::size_t>& inserted_at) {
+  PosixCodePage code_page;
+  ToolMenuBuilder builder(kSlash, code_page, &inserted_at);
+  std::string menu, pending;
+  for (std::string_view piece : pieces) {
+    builder.Add(piece, pending);
+    menu += pending;
+    pending.clear();
+  }
+  builder.Finish(pending);
+  return menu + pending;
+}
+
+TEST(ToolMenuBuilderTest, PiecesCutAnywhereGiveTheWholeTemplatesMenu) {
+  const struct {
+    const char* name;
+    std::string bytes;
+  } cases[] = {
+      {"CR | LF", "a\r\nb\r\r\nc\r\r\n\n"},
+      {"placeholder", "[xxxxx]xxxxxxxxxxxxxxxxxxxx"},
+      // 度 (93 78) ends in an "x"; ツ (83 63) is a whole character before a placeholder.
+      {"lead | trail", "\x83\x63xxxxx\x93xxxxxx\x93xxxxx\x93x"},
+      {"runs of lead bytes", "\x81\x81\x81xxxxx\r\x81\x81xxxxxx\xFC"},
+      {"a line over many pieces", Repeat("ab\x93xxxxxx\x81", 12) + "\r\n" + Repeat("x", 23)},
+  };
+  PosixCodePage code_page;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string_view bytes = c.bytes;
+    std::vector<std::size_t> whole_at, at;
+    const std::string whole = BuildToolMenu(bytes, kSlash, code_page, whole_at);
+    // Three pieces cut at every pair of positions, empty pieces included.
+    for (std::size_t i = 0; i <= bytes.size(); ++i) {
+      for (std::size_t j = i; j <= bytes.size(); ++j) {
+        const std::string menu =
+            BuildInPieces({bytes.substr(0, i), bytes.substr(i, j - i), bytes.substr(j)}, at);
+        ASSERT_EQ(menu, whole) << "cut at " << i << " and " << j;
+        ASSERT_EQ(at, whole_at) << "cut at " << i << " and " << j;
+        at.clear();
+      }
+    }
+    std::vector<std::string_view> bytewise;
+    for (std::size_t i = 0; i < bytes.size(); ++i) bytewise.push_back(bytes.substr(i, 1));
+    EXPECT_EQ(BuildInPieces(bytewise, at), whole);
+    EXPECT_EQ(at, whole_at);
+  }
 }
 
 // Runs the whole installer up to the menu step with this template in D:\SETUP.

@@ -1,6 +1,11 @@
 #include "setup/install/tool_menu.h"
 
+#include <cstddef>
 #include <memory>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 #include "setup/install/install_run.h"
 
@@ -22,56 +27,114 @@ bool StartsCharacter(std::string_view line, std::size_t boundary, std::size_t at
   return leads % 2 == 0;
 }
 
-// Appends rather than returns, so that a long line is not copied once more into the menu. The
-// bytes between placeholders go over in one piece: asking the code page about every byte made
-// a large menu many times slower than copying its template.
-void AppendReplaced(std::string& out, std::string_view line, std::string_view replacement,
-                    const CodePage& code_page, std::vector<std::size_t>* inserted_at) {
-  std::size_t copied = 0;    // line[0, copied) is in `out`
-  std::size_t boundary = 0;  // a known character start, not before `copied`
-  for (std::size_t at = line.find(kPlaceholder); at != std::string_view::npos;
-       at = line.find(kPlaceholder, boundary)) {
-    // A trail byte may be an "x": only a placeholder that starts a character counts.
-    if (!StartsCharacter(line, boundary, at, code_page)) {
-      boundary = at + 1;  // the lead byte before `at` took it as its trail byte
+}  // namespace
+
+ToolMenuBuilder::ToolMenuBuilder(std::string_view replacement, const CodePage& code_page,
+                                 std::vector<std::size_t>* inserted_at)
+    : replacement_(replacement), code_page_(code_page), inserted_at_(inserted_at) {}
+
+// Settles what it can of `text`, which continues the template right after the bytes already
+// settled, and returns where the bytes it holds back start. A CR LF goes over with the bytes
+// around it, so that a run of lines without placeholders is appended in one piece.
+std::size_t ToolMenuBuilder::Consume(std::string_view text, bool at_end, std::string& menu) {
+  constexpr std::size_t npos = std::string_view::npos;
+  std::size_t start = 0;
+  if (skip_lf_ && !text.empty()) {
+    skip_lf_ = false;
+    if (text[0] == '\n') start = 1;
+  }
+  std::size_t copied = start;    // text[0, copied) is settled
+  std::size_t line = start;      // where the line in progress starts, or 0 if before `text`
+  std::size_t boundary = start;  // a known character start in that line, not before `copied`
+  std::size_t cr = text.find('\r', start);
+  std::size_t at = text.find(kPlaceholder, start);  // the next candidate, in any line
+  for (;;) {
+    if (at < cr) {  // a candidate in the line in progress (npos compares greatest)
+      // A trail byte may be an "x": only a placeholder that starts a character counts.
+      if (StartsCharacter(text, boundary, at, code_page_)) {
+        menu.append(text.substr(copied, at - copied));
+        if (inserted_at_ != nullptr) inserted_at_->push_back(offset_ + menu.size());
+        menu += replacement_;
+        copied = boundary = at + kPlaceholder.size();
+      } else {
+        boundary = at + 1;  // the lead byte before `at` took it as its trail byte
+      }
+      at = text.find(kPlaceholder, boundary);
       continue;
     }
-    out.append(line.substr(copied, at - copied));
-    if (inserted_at != nullptr) inserted_at->push_back(out.size());
-    out += replacement;
-    copied = boundary = at + kPlaceholder.size();
+    if (cr == npos) break;
+    // CR and LF are never trail bytes, so ending lines at them cannot cut a character.
+    std::size_t next = cr + 1;
+    if (next < text.size() && text[next] == '\n') {
+      ++next;  // CR LF stays as it is
+    } else {
+      menu.append(text.substr(copied, cr - copied));
+      menu += "\r\n";
+      copied = next;
+      skip_lf_ = next == text.size();  // the LF may come with the next bytes
+    }
+    line_open_ = false;
+    line = boundary = next;
+    cr = text.find('\r', next);
   }
-  out.append(line.substr(copied));
+  if (text.size() > line) line_open_ = true;
+
+  std::size_t hold = text.size();
+  if (!at_end) {
+    // The last bytes may start a placeholder that the next ones end, and whether it starts a
+    // character depends on the lead bytes before it: those are held back, from a character
+    // start on (after a byte that is no lead byte, which always ends a character).
+    std::size_t xs = 0;
+    while (xs + 1 < kPlaceholder.size() && hold - xs > boundary && text[hold - xs - 1] == 'x') {
+      ++xs;
+    }
+    hold -= xs;
+    while (hold > boundary && code_page_.IsLeadByte(static_cast<unsigned char>(text[hold - 1]))) {
+      --hold;
+    }
+  }
+  menu.append(text.substr(copied, hold - copied));
+  return hold;
 }
+
+void ToolMenuBuilder::Add(std::string_view template_bytes, std::string& menu) {
+  offset_ = appended_ - menu.size();  // modulo 2^N, like every offset computed from it
+  if (!held_.empty() && !template_bytes.empty()) {
+    // The held bytes go first, joined by the rest of their line (or all of this piece, when the
+    // line goes on): lines that do not span pieces are read where they are, never copied.
+    const std::size_t cr = template_bytes.find('\r');
+    const std::size_t joined = cr == std::string_view::npos ? template_bytes.size() : cr + 1;
+    held_.append(template_bytes.substr(0, joined));
+    template_bytes.remove_prefix(joined);
+    held_.erase(0, Consume(held_, false, menu));
+  }
+  if (!template_bytes.empty())
+    held_.assign(template_bytes.substr(Consume(template_bytes, false, menu)));
+  appended_ = offset_ + menu.size();
+}
+
+void ToolMenuBuilder::Finish(std::string& menu) {
+  offset_ = appended_ - menu.size();
+  if (!held_.empty()) Consume(held_, true, menu);
+  held_.clear();
+  if (line_open_) menu += "\r\n";
+  line_open_ = false;
+  appended_ = offset_ + menu.size();
+}
+
+namespace {
 
 std::string Build(std::string_view template_bytes, std::string_view replacement,
                   const CodePage& code_page, std::vector<std::size_t>* inserted_at) {
   std::string menu;
   menu.reserve(template_bytes.size() + template_bytes.size() / 8);
-  std::size_t pos = 0;
-  // CR and LF are never trail bytes, so splitting on them cannot cut a character.
-  while (pos < template_bytes.size()) {
-    const std::size_t cr = template_bytes.find('\r', pos);
-    const std::size_t end = cr == std::string_view::npos ? template_bytes.size() : cr;
-    AppendReplaced(menu, template_bytes.substr(pos, end - pos), replacement, code_page,
-                   inserted_at);
-    menu += "\r\n";
-    if (cr == std::string_view::npos) break;
-    pos = cr + 1;
-    if (pos < template_bytes.size() && template_bytes[pos] == '\n') ++pos;
-  }
+  ToolMenuBuilder builder(replacement, code_page, inserted_at);
+  builder.Add(template_bytes, menu);
+  builder.Finish(menu);
   return menu;
 }
 
 }  // namespace
-
-std::string ReplacePlaceholder(std::string_view line, std::string_view replacement,
-                               const CodePage& code_page) {
-  std::string out;
-  out.reserve(line.size());
-  AppendReplaced(out, line, replacement, code_page, nullptr);
-  return out;
-}
 
 std::string BuildToolMenu(std::string_view template_bytes, std::string_view replacement,
                           const CodePage& code_page) {
