@@ -1,0 +1,36 @@
+// The start-up baseline: one plain window and a message loop, nothing else.
+
+#include <windows.h>
+
+namespace {
+
+LRESULT CALLBACK Procedure(HWND w, UINT message, WPARAM wp, LPARAM lp) {
+  if (message == WM_DESTROY) {
+    PostQuitMessage(0);
+    return 0;
+  }
+  return DefWindowProcW(w, message, wp, lp);
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = Procedure;
+  wc.hInstance = instance;
+  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  wc.lpszClassName = L"MinimalWindow";
+  if (!RegisterClassW(&wc)) return 1;
+  HWND w =
+      CreateWindowExW(0, wc.lpszClassName, L"minimal window", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                      CW_USEDEFAULT, 400, 300, nullptr, nullptr, instance, nullptr);
+  if (!w) return 1;
+  ShowWindow(w, show);
+  MSG msg;
+  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+  return static_cast<int>(msg.wParam);
+}
