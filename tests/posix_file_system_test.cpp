@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "tests/support/temp_dir.h"
@@ -28,6 +29,13 @@ class PosixFileSystemTest : public ::testing::Test {
     ASSERT_TRUE(tmp_.MakeFolder("e"));
   }
 
+  Status Write(const std::string& path, std::string_view bytes) {
+    std::unique_ptr<WritableFile> file;
+    if (Status opened = fs_.OpenForWriting(path, file); !opened.ok()) return opened;
+    if (Status appended = file->Append(bytes); !appended.ok()) return appended;
+    return file->Close();
+  }
+
   // C: and E: are two folders of the scratch folder, on one file system.
   TempDir tmp_;
   PosixFileSystem fs_{{{'C', tmp_.Join("c")}, {'E', tmp_.Join("e")}}};
@@ -35,8 +43,8 @@ class PosixFileSystemTest : public ::testing::Test {
 
 TEST_F(PosixFileSystemTest, DifferentSpellingsReachOneFile) {
   ASSERT_TRUE(fs_.MakeFolder("E:\\org_TOOL").ok());
-  ASSERT_TRUE(fs_.WriteWhole("E:\\\\org_TOOL\\a.dvb", "tool").ok());
-  ASSERT_TRUE(fs_.WriteWhole("e:/root.txt", "root").ok());
+  ASSERT_TRUE(Write("E:\\\\org_TOOL\\a.dvb", "tool").ok());
+  ASSERT_TRUE(Write("e:/root.txt", "root").ok());
 
   EXPECT_EQ(tmp_.ReadFile("e/org_TOOL/a.dvb"), "tool");
   EXPECT_TRUE(fs_.FileExists("E:\\org_TOOL\\\\a.dvb"));
@@ -46,6 +54,35 @@ TEST_F(PosixFileSystemTest, DifferentSpellingsReachOneFile) {
     ASSERT_TRUE(fs_.ListFiles(root, names).ok()) << root;
     EXPECT_EQ(names, Names{"root.txt"}) << root;
   }
+}
+
+TEST_F(PosixFileSystemTest, WritesByAppendsAndReadsInPieces) {
+  std::string bytes;
+  for (int i = 0; bytes.size() < 200'000; ++i) bytes.push_back(static_cast<char>(i * 7));
+  std::unique_ptr<WritableFile> out;
+  ASSERT_TRUE(fs_.OpenForWriting("C:\\a.bin", out).ok());
+  for (std::size_t at = 0; at < bytes.size(); at += 70'000) {
+    ASSERT_TRUE(out->Append(std::string_view(bytes).substr(at, 70'000)).ok());
+  }
+  ASSERT_TRUE(out->Close().ok());
+
+  std::unique_ptr<ReadableFile> in;
+  ASSERT_TRUE(fs_.OpenForReading("C:\\a.bin", in).ok());
+  std::string read;
+  char buffer[65536];
+  std::size_t got = 0;
+  do {
+    ASSERT_TRUE(in->Read(buffer, got).ok());
+    read.append(buffer, got);
+  } while (got != 0);
+  EXPECT_EQ(read, bytes);
+
+  ASSERT_TRUE(Write("C:\\a.bin", "short").ok());
+  EXPECT_EQ(tmp_.ReadFile("c/a.bin"), "short");
+  // A write the system refuses fails its Append, and Close after it.
+  ASSERT_TRUE(fs_.OpenForWriting("/dev/full", out).ok());
+  EXPECT_EQ(out->Append("lost").code(), StatusCode::kDiskFull);
+  EXPECT_EQ(out->Close().code(), StatusCode::kDiskFull);
 }
 
 TEST_F(PosixFileSystemTest, ListsOnlyVisiblePlainFiles) {

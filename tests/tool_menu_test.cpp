@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -157,14 +158,63 @@ TEST_F(GenerateToolMenuTest, TemplateThatCannotBeReadLeavesNoMenuFile) {
   EXPECT_EQ(h.root.ListSorted("d/SETUP"), (std::vector<std::string>{"org_TOOL"}));
 }
 
+// Several megabytes, so that the template is read and the menu written in several pieces, with
+// one line longer than two of them.
+std::string LargeTemplate() {
+  std::string lines;
+  for (int i = 0; i < 20'000; ++i)
+    lines += "ID_" + std::to_string(i) + " [\x83\x63]^C^Cxxxxxt.dvb\r\n";
+  return lines + Repeat("\x93xxxxxx\x83\x63 xxxxxt.dvb ", 120'000) + "\r" + lines;
+}
+
+// A system whose pause runs a check, so that tests see the files as they are then.
+class PauseProbe final : public System {
+ public:
+  explicit PauseProbe(std::function<void()> at_pause) : at_pause_(std::move(at_pause)) {}
+  std::uint32_t GetSystemDirectoryA(char*, std::uint32_t) override { return 0; }
+  Status ApplicationPath(std::string&) override { return Status::Ok(); }
+  void Sleep(std::uint32_t) override { at_pause_(); }
+  const CodePage& AnsiCodePage() const override { return code_page_; }
+
+ private:
+  std::function<void()> at_pause_;
+  PosixCodePage code_page_;
+};
+
+TEST(GenerateToolMenuOrderTest, ReadsTheWholeTemplateBeforeThePauseAndPlacesTheMenuAfterIt) {
+  InstallerHarness h;
+  const std::string bytes = LargeTemplate();
+  h.root.WriteFile("d/SETUP/org_TOOL", bytes);
+  bool paused = false;
+  PauseProbe system([&] {
+    paused = true;
+    EXPECT_EQ(h.root.ReadFile("d/SETUP/TessaradyneTOOL.mns"), std::nullopt);
+    h.root.WriteFile("d/SETUP/org_TOOL", "changed too late\r\n");
+  });
+  Program program(Platform{h.toolkit, h.toolkit, system, h.files});
+  program.locations() = {.SourceDir = "D:\\SETUP", .InstallDirSlash = "C:/Tessaradyne"};
+  ASSERT_TRUE(GenerateToolMenu(program));
+  EXPECT_TRUE(paused);
+  // Not EXPECT_EQ: a diff of megabytes would take minutes to print.
+  EXPECT_TRUE(h.root.ReadFile("d/SETUP/TessaradyneTOOL.mns") ==
+              BuildToolMenu(bytes, kSlash, PosixCodePage()));
+  EXPECT_EQ(h.root.ListSorted("d/SETUP"),
+            (std::vector<std::string>{"TessaradyneTOOL.mns", "org_TOOL"}));
+}
+
 TEST(GenerateToolMenuFailureTest, UnwritableMenuFileAbortsAndLeavesNoNewFile) {
-  // Writing the new file, or putting it in place, fails; or the folder refuses every write.
-  const std::pair<FsOp, std::string_view> faults[] = {
-      {FsOp::kWrite, kMenuTempName}, {FsOp::kReplace, kMenuFileName}, {FsOp::kWrite, ""}};
+  // Creating, writing or closing the new file fails, or putting it in place; or the folder
+  // refuses every file. Writing fails before the template has been read to its end.
+  const std::pair<FsOp, std::string_view> faults[] = {{FsOp::kOpenForWriting, kMenuTempName},
+                                                      {FsOp::kAppend, kMenuTempName},
+                                                      {FsOp::kClose, kMenuTempName},
+                                                      {FsOp::kReplace, kMenuFileName},
+                                                      {FsOp::kOpenForWriting, ""}};
+  const std::string bytes = LargeTemplate();
   for (auto [op, path] : faults) {
     for (bool earlier_menu : {false, true}) {
       InstallerHarness h;
-      h.root.WriteFile("d/SETUP/org_TOOL", "xxxxx\r\n");
+      h.root.WriteFile("d/SETUP/org_TOOL", bytes);
       if (earlier_menu) h.root.WriteFile("d/SETUP/TessaradyneTOOL.mns", "old\r\n");
       h.files.FailOn(op, std::string(path), StatusCode::kAccessDenied);
       h.InstallAnsweringYes();

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -12,6 +13,10 @@
 namespace setup {
 
 namespace {
+
+// Reading and writing this much at a time keeps generation's memory flat whatever the
+// template's size, and the calls few.
+constexpr std::size_t kChunkSize = std::size_t{1} << 20;
 
 // True when `at` starts a character of the line, given that `boundary` (not after `at`) does.
 // A byte that is no lead byte always ends a character, so only the lead bytes right before `at`
@@ -26,6 +31,40 @@ bool StartsCharacter(std::string_view line, std::size_t boundary, std::size_t at
   }
   return leads % 2 == 0;
 }
+
+// The menu file while it is written under the temporary name; removed unless put in place.
+class MenuFileInProgress {
+ public:
+  MenuFileInProgress(FileSystem& files, std::string path) : files_(files), path_(std::move(path)) {}
+  MenuFileInProgress(const MenuFileInProgress&) = delete;
+  MenuFileInProgress& operator=(const MenuFileInProgress&) = delete;
+  ~MenuFileInProgress() { Discard(); }
+
+  bool Open() {
+    may_exist_ = true;  // a failed open may still have left a file
+    return files_.OpenForWriting(path_, file_).ok();
+  }
+  bool Append(std::string_view bytes) { return file_->Append(bytes).ok(); }
+  // Closes the file and renames it over `menu_path`.
+  bool Install(const std::string& menu_path) {
+    const bool closed = file_->Close().ok();
+    file_.reset();
+    if (!closed || !files_.Replace(path_, menu_path).ok()) return false;
+    may_exist_ = false;
+    return true;
+  }
+  void Discard() {
+    file_.reset();  // first: Windows removes no file that is still open without sharing
+    if (may_exist_) (void)files_.Remove(path_);
+    may_exist_ = false;
+  }
+
+ private:
+  FileSystem& files_;
+  std::string path_;
+  std::unique_ptr<WritableFile> file_;
+  bool may_exist_ = false;
+};
 
 }  // namespace
 
@@ -153,33 +192,52 @@ bool GenerateToolMenu(Program& program) {
   const CodePage& code_page = platform.system.AnsiCodePage();
   const InstallLocations& locations = program.locations();
 
-  const std::string template_path = InFolder(locations.SourceDir, kTemplateName);
-  std::string template_bytes;
-  {
-    std::unique_ptr<ReadableFile> file;
-    if (const Status opened = files.OpenForReading(template_path, file); !opened.ok()) {
-      // A template that is there but locked or refused is not missing.
-      AbortSetup(program, opened.code() == StatusCode::kNotFound ? kNoTemplateReason
-                                                                 : kUnreadableTemplateReason);
-      return false;
-    }
-    // Writing what was read before an error would install a truncated menu.
-    if (!file->ReadAll(template_bytes).ok()) {
+  std::unique_ptr<ReadableFile> file;
+  if (const Status opened =
+          files.OpenForReading(InFolder(locations.SourceDir, kTemplateName), file);
+      !opened.ok()) {
+    // A template that is there but locked or refused is not missing.
+    AbortSetup(program, opened.code() == StatusCode::kNotFound ? kNoTemplateReason
+                                                               : kUnreadableTemplateReason);
+    return false;
+  }
+  std::string replacement;
+  bool writable = code_page.FromUtf8(locations.InstallDirSlash + "/", replacement).ok();
+  ToolMenuBuilder builder(replacement, code_page);
+  MenuFileInProgress menu_file(files, InFolder(locations.SourceDir, kMenuTempName));
+  const auto chunk = std::make_unique_for_overwrite<char[]>(kChunkSize);
+  std::string menu;
+  menu.reserve(2 * kChunkSize);
+  for (bool first = true;; first = false) {
+    std::size_t got = 0;
+    if (!file->Read(std::span<char>(chunk.get(), kChunkSize), got).ok()) {
+      // Whatever was written would be a truncated menu.
+      menu_file.Discard();
       AbortSetup(program, kUnreadableTemplateReason);
       return false;
     }
+    // Not before: an unreadable template must leave nothing behind and be reported as such.
+    if (first && writable) writable = menu_file.Open();
+    if (got == 0) break;
+    // Once writing has failed the template is still read to its end, since a template that
+    // cannot be read is the failure to report.
+    if (!writable) continue;
+    builder.Add(std::string_view(chunk.get(), got), menu);
+    if (menu.size() >= kChunkSize) {
+      writable = menu_file.Append(menu);
+      menu.clear();
+    }
   }
-  std::string replacement;
-  const bool encodable = code_page.FromUtf8(locations.InstallDirSlash + "/", replacement).ok();
-  const std::string menu = BuildToolMenu(template_bytes, replacement, code_page);
+  file.reset();
+  if (writable) {
+    builder.Finish(menu);
+    writable = menu_file.Append(menu);
+  }
 
   platform.system.Sleep(1000);
 
-  const std::string temp_path = InFolder(locations.SourceDir, kMenuTempName);
-  const std::string menu_path = InFolder(locations.SourceDir, kMenuFileName);
-  if (!encodable || !files.WriteWhole(temp_path, menu).ok() ||
-      !files.Replace(temp_path, menu_path).ok()) {
-    (void)files.Remove(temp_path);
+  if (!writable || !menu_file.Install(InFolder(locations.SourceDir, kMenuFileName))) {
+    menu_file.Discard();
     AbortSetup(program, kUnwritableMenuReason);
     return false;
   }

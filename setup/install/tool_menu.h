@@ -65,8 +65,9 @@ class ToolMenuBuilder {
   bool skip_lf_ = false;      // the last bytes ended with a CR, so an LF next belongs to it
 };
 
-// Reads the template, pauses, writes the menu file into the source folder. Returns false when
-// it has ended the program through the abort sequence.
+// Reads the template while writing the menu from it under the temporary name, pauses, then puts
+// the menu file in place in the source folder. Returns false when it has ended the program
+// through the abort sequence.
 [[nodiscard]] bool GenerateToolMenu(Program& program);
 
 }  // namespace setup

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "setup/platform/win32/unique_handle.h"
@@ -40,15 +41,33 @@ void ExpectCode(const Status& status, StatusCode code, const std::string& what) 
   Expect(status.code() == code, what + " [" + (status.ok() ? "ok" : status.message()) + "]");
 }
 
-std::optional<std::string> Read(const std::string& path) {
+// Reads in pieces smaller than the files of CheckBytes; `reads` counts the calls.
+std::optional<std::string> Read(const std::string& path, int* reads = nullptr) {
   std::unique_ptr<ReadableFile> file;
+  if (!g_fs.OpenForReading(path, file).ok()) return std::nullopt;
   std::string bytes;
-  if (!g_fs.OpenForReading(path, file).ok() || !file->ReadAll(bytes).ok()) return std::nullopt;
+  char buffer[64 * 1024];
+  std::size_t got = 0;
+  do {
+    if (!file->Read(buffer, got).ok()) return std::nullopt;
+    bytes.append(buffer, got);
+    if (reads != nullptr) ++*reads;
+  } while (got != 0);
   return bytes;
 }
 
+// Appends in pieces of 100,000 bytes.
+Status StoreFile(const std::string& path, std::string_view bytes) {
+  std::unique_ptr<WritableFile> file;
+  if (Status opened = g_fs.OpenForWriting(path, file); !opened.ok()) return opened;
+  for (std::size_t at = 0; at < bytes.size(); at += 100'000) {
+    if (Status appended = file->Append(bytes.substr(at, 100'000)); !appended.ok()) return appended;
+  }
+  return file->Close();
+}
+
 void Write(const std::string& path, std::string_view bytes, DWORD attributes = 0) {
-  ExpectCode(g_fs.WriteWhole(path, bytes), StatusCode::kOk, "write " + path);
+  ExpectCode(StoreFile(path, bytes), StatusCode::kOk, "write " + path);
   if (attributes != 0) {
     Expect(SetFileAttributesW(Wide(path).c_str(), attributes) != FALSE, "mark " + path);
   }
@@ -72,9 +91,21 @@ void CheckBytes(const std::string& folder) {
   for (int i = 0; bytes.size() < 300'000; ++i) bytes.push_back(static_cast<char>(i));
   const std::string path = folder + "\\bytes.bin";
   Write(path, bytes);
-  Expect(Read(path) == bytes, "bytes read back as written");
+  int reads = 0;
+  Expect(Read(path, &reads) == bytes && reads == 6, "bytes read back as written, in 5 pieces");
   Write(path, "short");
   Expect(Read(path) == "short", "a second write truncates");
+  {
+    // Open for writing, nobody else may open it; abandoned, it can be removed.
+    std::unique_ptr<WritableFile> open;
+    ExpectCode(g_fs.OpenForWriting(path, open), StatusCode::kOk, "open for writing");
+    ExpectCode(open->Append("partial"), StatusCode::kOk, "append");
+    std::unique_ptr<ReadableFile> reader;
+    ExpectCode(g_fs.OpenForReading(path, reader), StatusCode::kSharingViolation,
+               "read while written");
+    open.reset();
+    ExpectCode(g_fs.Remove(path), StatusCode::kOk, "remove an abandoned file");
+  }
   std::unique_ptr<ReadableFile> file;
   ExpectCode(g_fs.OpenForReading(folder, file), StatusCode::kAccessDenied, "open a folder");
   ExpectCode(g_fs.OpenForReading(path + "x", file), StatusCode::kNotFound, "open missing");
@@ -120,7 +151,7 @@ void CheckListAndMove(const std::string& src, const std::string& dst) {
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
     const std::string what = " held with sharing " + std::to_string(share);
     ExpectCode(g_fs.Move(held, dst + "\\c.dvb"), StatusCode::kSharingViolation, "move" + what);
-    ExpectCode(g_fs.WriteWhole(held, "x"), StatusCode::kSharingViolation, "write" + what);
+    ExpectCode(StoreFile(held, "x"), StatusCode::kSharingViolation, "write" + what);
     ExpectCode(g_fs.Remove(held), StatusCode::kSharingViolation, "remove" + what);
     holder.Close();
     Expect(Read(held) == "c" && !g_fs.FileExists(dst + "\\c.dvb"), "intact:" + what);
@@ -293,8 +324,8 @@ int wmain(int argc, wchar_t** argv) {
   using namespace setup::win32;
   if (argc == 3 && std::wstring_view(argv[1]) == L"--application-path") {
     std::string folder;
-    const bool ok = Win32System().ApplicationPath(folder).ok() &&
-                    Win32FileSystem().WriteWhole(Utf8(argv[2]), folder).ok();
+    const bool ok =
+        Win32System().ApplicationPath(folder).ok() && StoreFile(Utf8(argv[2]), folder).ok();
     return ok ? 0 : 1;
   }
   return Run(argc == 2 ? Utf8(argv[1]) : std::string());

@@ -2,6 +2,8 @@
 
 #include <cstddef>
 #include <optional>
+#include <span>
+#include <string_view>
 #include <utility>
 
 namespace setup::testing {
@@ -50,15 +52,48 @@ class FaultReadableFile final : public ReadableFile {
                     std::shared_ptr<FaultFileSystem::State> state)
       : inner_(std::move(inner)), path_(std::move(path)), state_(std::move(state)) {}
 
-  Status ReadAll(std::string& bytes) override {
+  Status Read(std::span<char> buffer, std::size_t& got) override {
     Status fault = state_->Enter(FsOp::kRead, "read " + path_, path_);
-    return fault.ok() ? inner_->ReadAll(bytes) : fault;
+    return fault.ok() ? inner_->Read(buffer, got) : fault;
   }
 
  private:
   std::unique_ptr<ReadableFile> inner_;
   std::string path_;
   std::shared_ptr<FaultFileSystem::State> state_;
+};
+
+class FaultWritableFile final : public WritableFile {
+ public:
+  FaultWritableFile(std::unique_ptr<WritableFile> inner, std::string path,
+                    std::shared_ptr<FaultFileSystem::State> state)
+      : inner_(std::move(inner)), path_(std::move(path)), state_(std::move(state)) {}
+
+  Status Append(std::string_view bytes) override {
+    Status fault = state_->Enter(FsOp::kAppend, "append " + path_, path_);
+    if (!fault.ok()) {
+      lost_bytes_ = true;
+      return fault;
+    }
+    return inner_->Append(bytes);
+  }
+
+  Status Close() override {
+    if (Status fault = state_->Enter(FsOp::kClose, "close " + path_, path_); !fault.ok()) {
+      return fault;
+    }
+    Status closed = inner_->Close();
+    if (closed.ok() && lost_bytes_) {
+      return Status::Error(StatusCode::kIoError, "close " + path_ + ": an append was failed");
+    }
+    return closed;
+  }
+
+ private:
+  std::unique_ptr<WritableFile> inner_;
+  std::string path_;
+  std::shared_ptr<FaultFileSystem::State> state_;
+  bool lost_bytes_ = false;
 };
 
 }  // namespace
@@ -111,9 +146,16 @@ Status FaultFileSystem::OpenForReading(const std::string& path,
   return Status::Ok();
 }
 
-Status FaultFileSystem::WriteWhole(const std::string& path, std::string_view bytes) {
-  Status fault = state_->Enter(FsOp::kWrite, "write " + path, path);
-  return fault.ok() ? inner_.WriteWhole(path, bytes) : fault;
+Status FaultFileSystem::OpenForWriting(const std::string& path,
+                                       std::unique_ptr<WritableFile>& file) {
+  if (Status fault = state_->Enter(FsOp::kOpenForWriting, "open-for-writing " + path, path);
+      !fault.ok()) {
+    return fault;
+  }
+  std::unique_ptr<WritableFile> inner_file;
+  if (Status status = inner_.OpenForWriting(path, inner_file); !status.ok()) return status;
+  file = std::make_unique<FaultWritableFile>(std::move(inner_file), path, state_);
+  return Status::Ok();
 }
 
 Status FaultFileSystem::MakeFolder(const std::string& path) {

@@ -8,6 +8,8 @@
 #include <atomic>
 #include <cerrno>
 #include <cstddef>
+#include <span>
+#include <string_view>
 #include <utility>
 
 #include "setup/platform/posix/errno_status.h"
@@ -75,22 +77,6 @@ int OpenPlainFile(const std::string& path, UniqueFd& fd, struct stat& info) {
   if (::fstat(fd.get(), &info) != 0) return errno;
   if (S_ISDIR(info.st_mode)) return EISDIR;
   if (!S_ISREG(info.st_mode)) return EINVAL;
-  return 0;
-}
-
-int ReadRest(int fd, std::string& bytes) {
-  std::string data;
-  char buffer[64 * 1024];
-  for (;;) {
-    const ssize_t got = ::read(fd, buffer, sizeof buffer);
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      return errno;
-    }
-    if (got == 0) break;
-    data.append(buffer, static_cast<std::size_t>(got));
-  }
-  bytes = std::move(data);
   return 0;
 }
 
@@ -189,14 +175,42 @@ class PosixReadableFile final : public ReadableFile {
  public:
   PosixReadableFile(UniqueFd fd, std::string path) : fd_(std::move(fd)), path_(std::move(path)) {}
 
-  Status ReadAll(std::string& bytes) override {
-    if (const int err = ReadRest(fd_.get(), bytes)) return StatusFromErrno(err, "read", path_);
+  Status Read(std::span<char> buffer, std::size_t& got) override {
+    ssize_t result;
+    do {
+      result = ::read(fd_.get(), buffer.data(), buffer.size());
+    } while (result < 0 && errno == EINTR);
+    if (result < 0) return StatusFromErrno(errno, "read", path_);
+    got = static_cast<std::size_t>(result);
     return Status::Ok();
   }
 
  private:
   UniqueFd fd_;
   std::string path_;
+};
+
+class PosixWritableFile final : public WritableFile {
+ public:
+  PosixWritableFile(UniqueFd fd, std::string path) : fd_(std::move(fd)), path_(std::move(path)) {}
+
+  Status Append(std::string_view bytes) override {
+    if (err_ == 0) err_ = WriteAll(fd_.get(), bytes);
+    if (err_ != 0) return StatusFromErrno(err_, "write", path_);
+    return Status::Ok();
+  }
+
+  Status Close() override {
+    const int close_err = fd_.Close();
+    if (err_ == 0) err_ = close_err;
+    if (err_ != 0) return StatusFromErrno(err_, "write", path_);
+    return Status::Ok();
+  }
+
+ private:
+  UniqueFd fd_;
+  std::string path_;
+  int err_ = 0;  // the first failure: bytes were lost, so Close must fail too
 };
 
 }  // namespace
@@ -238,17 +252,15 @@ Status PosixFileSystem::OpenForReading(const std::string& path,
   return Status::Ok();
 }
 
-Status PosixFileSystem::WriteWhole(const std::string& path, std::string_view bytes) {
+Status PosixFileSystem::OpenForWriting(const std::string& path,
+                                       std::unique_ptr<WritableFile>& file) {
   std::string mapped;
   if (Status status = MapPath(path, mapped); !status.ok()) return status;
   UniqueFd fd;
   if (const int err = OpenFile(mapped, O_WRONLY | O_CREAT | O_TRUNC, 0666, fd)) {
-    return StatusFromErrno(err, "write", path);
+    return StatusFromErrno(err, "open for writing", path);
   }
-  int err = WriteAll(fd.get(), bytes);
-  const int close_err = fd.Close();
-  if (err == 0) err = close_err;
-  if (err != 0) return StatusFromErrno(err, "write", path);
+  file = std::make_unique<PosixWritableFile>(std::move(fd), path);
   return Status::Ok();
 }
 

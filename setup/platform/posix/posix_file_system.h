@@ -26,9 +26,9 @@ class PosixFileSystem final : public FileSystem {
 
   // Plain files only: a folder fails with kAccessDenied, a device or pipe with kOther.
   Status OpenForReading(const std::string& path, std::unique_ptr<ReadableFile>& file) override;
-  // Not flushed to the disk: like a Windows write, the bytes are in the system's hands once
-  // the file is closed.
-  Status WriteWhole(const std::string& path, std::string_view bytes) override;
+  // Others are not kept out, POSIX having no sharing modes. Not flushed to the disk: like a
+  // Windows write, the bytes are in the system's hands once the file is closed.
+  Status OpenForWriting(const std::string& path, std::unique_ptr<WritableFile>& file) override;
   Status MakeFolder(const std::string& path) override;
   // Hidden files are those whose names start with '.'. A symbolic link counts as a file when
   // it leads to one; a dangling link is left out.

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cstddef>
+#include <span>
+#include <string_view>
 #include <utility>
 
 #include "setup/platform/win32/unique_handle.h"
@@ -17,9 +19,9 @@ namespace {
 // CreateDirectoryW stops 12 characters short of MAX_PATH, leaving room for an 8.3 name.
 constexpr std::size_t kPlainPathLimit = MAX_PATH - 12;
 
-// Single writes of many megabytes to network shares can fail with ERROR_NO_SYSTEM_RESOURCES;
-// a megabyte at a time stays well clear of that.
-constexpr DWORD kWriteChunk = 1 << 20;
+// Single reads and writes of many megabytes on network shares can fail with
+// ERROR_NO_SYSTEM_RESOURCES; a megabyte at a time stays well clear of that.
+constexpr DWORD kIoChunk = 1 << 20;
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
@@ -90,7 +92,7 @@ bool FolderIdentity(const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
 // Returns 0 or the GetLastError value of the failed write.
 DWORD WriteAll(HANDLE file, std::string_view bytes) {
   while (!bytes.empty()) {
-    const auto chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), kWriteChunk));
+    const auto chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), kIoChunk));
     DWORD put = 0;
     if (!WriteFile(file, bytes.data(), chunk, &put, nullptr)) return GetLastError();
     if (put == 0) return ERROR_WRITE_FAULT;  // no progress and no reason given: don't spin
@@ -154,28 +156,42 @@ class Win32ReadableFile final : public ReadableFile {
   Win32ReadableFile(UniqueHandle file, std::string path)
       : file_(std::move(file)), path_(std::move(path)) {}
 
-  Status ReadAll(std::string& bytes) override {
-    std::string data;
-    LARGE_INTEGER size{};
-    if (GetFileSizeEx(file_.get(), &size) && size.QuadPart > 0) {
-      data.reserve(static_cast<std::size_t>(size.QuadPart));
+  Status Read(std::span<char> buffer, std::size_t& got) override {
+    const auto asked = static_cast<DWORD>(std::min<std::size_t>(buffer.size(), kIoChunk));
+    DWORD done = 0;
+    if (!ReadFile(file_.get(), buffer.data(), asked, &done, nullptr)) {
+      return LastErrorStatus("read", path_);
     }
-    char buffer[64 * 1024];
-    for (;;) {
-      DWORD got = 0;
-      if (!ReadFile(file_.get(), buffer, sizeof buffer, &got, nullptr)) {
-        return LastErrorStatus("read", path_);
-      }
-      if (got == 0) break;
-      data.append(buffer, got);
-    }
-    bytes = std::move(data);
+    got = done;
     return Status::Ok();
   }
 
  private:
   UniqueHandle file_;
   std::string path_;
+};
+
+class Win32WritableFile final : public WritableFile {
+ public:
+  Win32WritableFile(UniqueHandle file, std::string path)
+      : file_(std::move(file)), path_(std::move(path)) {}
+
+  Status Append(std::string_view bytes) override {
+    if (error_ == 0) error_ = WriteAll(file_.get(), bytes);
+    if (error_ != 0) return StatusFromWin32(error_, "write", path_);
+    return Status::Ok();
+  }
+
+  Status Close() override {
+    if (!file_.Close() && error_ == 0) error_ = GetLastError();
+    if (error_ != 0) return StatusFromWin32(error_, "write", path_);
+    return Status::Ok();
+  }
+
+ private:
+  UniqueHandle file_;
+  std::string path_;
+  DWORD error_ = 0;  // the first failure: bytes were lost, so Close must fail too
 };
 
 }  // namespace
@@ -194,14 +210,14 @@ Status Win32FileSystem::OpenForReading(const std::string& path,
   return Status::Ok();
 }
 
-Status Win32FileSystem::WriteWhole(const std::string& path, std::string_view bytes) {
+Status Win32FileSystem::OpenForWriting(const std::string& path,
+                                       std::unique_ptr<WritableFile>& file) {
   std::wstring wide;
   if (Status status = SystemPath(path, wide); !status.ok()) return status;
-  UniqueHandle file(CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.valid()) return LastErrorStatus("write", path);
-  if (const DWORD error = WriteAll(file.get(), bytes)) return StatusFromWin32(error, "write", path);
-  if (!file.Close()) return LastErrorStatus("write", path);
+  UniqueHandle handle(CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!handle.valid()) return LastErrorStatus("open for writing", path);
+  file = std::make_unique<Win32WritableFile>(std::move(handle), path);
   return Status::Ok();
 }
 

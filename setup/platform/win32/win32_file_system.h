@@ -4,7 +4,6 @@
 
 #include <memory>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "setup/platform/file_system.h"
@@ -21,9 +20,9 @@ class Win32FileSystem final : public FileSystem {
   // Plain files only: a folder fails with kAccessDenied, a device or pipe with kOther. Others
   // may read the file meanwhile, not write it.
   Status OpenForReading(const std::string& path, std::unique_ptr<ReadableFile>& file) override;
-  // Nobody else may open the file while it is written. Not flushed to the disk: the bytes are
-  // in the system's hands once the file is closed.
-  Status WriteWhole(const std::string& path, std::string_view bytes) override;
+  // Nobody else may open the file while it is open here. Not flushed to the disk: the bytes
+  // are in the system's hands once the file is closed.
+  Status OpenForWriting(const std::string& path, std::unique_ptr<WritableFile>& file) override;
   Status MakeFolder(const std::string& path) override;
   // Leaves out folders and files marked hidden or system. A symbolic link counts as a file
   // when it leads to one.
