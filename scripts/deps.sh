@@ -2,6 +2,9 @@
 # Installs what building and testing need on Debian, where it is missing.
 set -euo pipefail
 packages=(cmake ninja-build g++ googletest libgtest-dev)
+# setup.exe and its end-to-end tests under Wine, with Japanese fonts and screenshots.
+packages+=(g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth fonts-ipafont-gothic fonts-wine
+  imagemagick)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")

@@ -6,4 +6,6 @@ bash scripts/deps.sh
 cmake --preset native-debug >/dev/null
 cmake --build --preset native-debug -j2
 ctest --preset native-debug -j2
+cmake --preset mingw >/dev/null && cmake --build --preset mingw -j2
+bash tests/e2e/run.sh build/mingw
 bash scripts/fuzz.sh 60
