@@ -182,9 +182,10 @@ FileSet Pristine(const Run& run) {
 
 bool Lay(Run& run, const FileSet& files) {
   run.folder = In(run.options.work, run.name);
-  if (Exists(run.folder)) RunOnHostPath(L"Z:\\usr\\bin\\chattr", L"-f -i", run.folder);
+  // A run stopped half-way may have left its folder immutable.
   const bool fresh =
-      WaitFor([&] { return RemoveTree(run.folder) && MakeFolder(run.folder); }, 5000);
+      (RemoveTree(run.folder) || (SetImmutable(run.folder, false) && RemoveTree(run.folder))) &&
+      MakeFolder(run.folder);
   if (!run.Expect(fresh, "could not make a fresh folder " + Utf8(run.folder))) {
     return false;
   }
@@ -377,6 +378,16 @@ Started PressStart(Run& run, HWND confirmation) {
   return s;
 }
 
+HWND ToConfirmation(Run& run) {
+  HWND agreement = Agreement(run);
+  return agreement ? AgreeAndGoOn(run, agreement) : nullptr;
+}
+
+Started ToStartQuestion(Run& run) {
+  HWND confirmation = ToConfirmation(run);
+  return confirmation ? PressStart(run, confirmation) : Started{};
+}
+
 // Everything the run showed from the start question to its last message box.
 struct Trace {
   std::vector<std::string> statuses, titles;
@@ -471,6 +482,16 @@ void ExpectFullRun(Run& run, const Started& s, Trace& trace, std::string_view la
   ExpectLastBox(run, s, trace, last_text);
 }
 
+// From the start to the end of a run that gets through: Yes, then OK to its last message.
+void InstallToEnd(Run& run, std::string_view last_text, DWORD exit_code,
+                  const StatusHook& hook = {}) {
+  const Started s = ToStartQuestion(run);
+  if (!s.form) return;
+  Trace trace = FollowRun(run, s, hook);
+  ExpectFullRun(run, s, trace, last_text);
+  ExpectExit(run, exit_code, 10000);
+}
+
 // C:\Tessaradyne and the source folder after a run: every tool file moved and the menu made,
 // except files whose installed copy is kept and files that stay in the source folder.
 void ExpectInstalled(Run& run, const FileSet& before, const FileSet& kept_in_install = {},
@@ -548,14 +569,11 @@ void HappyPath(Run& run) {
 void NoThenYes(Run& run) {
   const FileSet files = Pristine(run);
   if (!LayAndLaunch(run, files)) return;
-  HWND confirmation = nullptr;
-  if (HWND agreement = Agreement(run)) confirmation = AgreeAndGoOn(run, agreement);
-  if (!confirmation) return;
-  Started s = PressStart(run, confirmation);
+  Started s = ToStartQuestion(run);
   if (!s.form) return;
   Answer(s.question, IDNO);
   run.Expect(WaitGone(s.form, 5000), "the progress screen stays after No");
-  confirmation = Confirmation(run);
+  HWND confirmation = Confirmation(run);
   if (!confirmation) return;
   ExpectNothingInstalled(run, files);
   s = PressStart(run, confirmation);
@@ -569,16 +587,11 @@ void NoThenYes(Run& run) {
 void ClosesRefusedWhileBusy(Run& run) {
   const FileSet files = Pristine(run);
   if (!LayAndLaunch(run, files)) return;
-  HWND confirmation = nullptr;
-  if (HWND agreement = Agreement(run)) confirmation = AgreeAndGoOn(run, agreement);
-  if (!confirmation) return;
-  const Started s = PressStart(run, confirmation);
-  if (!s.form) return;
   // Sent messages wait for the run's next pump, so they go from threads of their own.
   std::atomic<int> close_sent = -1;
   std::atomic<long long> session_answer = -1;
   std::vector<std::thread> senders;
-  Trace trace = FollowRun(run, s, [&](const std::string& status, HWND form) {
+  InstallToEnd(run, kDone, 0, [&](const std::string& status, HWND form) {
     if (status == kRunStatuses[1]) {
       PostMessageW(form, WM_SYSCOMMAND, SC_CLOSE, 0);
     } else if (status == kRunStatuses[2]) {
@@ -598,8 +611,6 @@ void ClosesRefusedWhileBusy(Run& run) {
   for (std::thread& t : senders) t.join();
   run.Equal(static_cast<int>(close_sent), 1, "WM_CLOSE handled during the run");
   run.Equal(static_cast<int>(session_answer), 0, "answer to WM_QUERYENDSESSION during the run");
-  ExpectFullRun(run, s, trace, kDone);
-  ExpectExit(run, 0, 10000);
   ExpectInstalled(run, files);
 }
 
@@ -635,8 +646,7 @@ void CloseBoxAtAgreement(Run& run) {
 void LeaveAtConfirmation(Run& run) {
   const FileSet files = Pristine(run);
   if (!LayAndLaunch(run, files)) return;
-  HWND confirmation = nullptr;
-  if (HWND agreement = Agreement(run)) confirmation = AgreeAndGoOn(run, agreement);
+  HWND confirmation = ToConfirmation(run);
   if (!confirmation) return;
   for (int answer : {IDNO, IDYES}) {
     Click(GetDlgItem(confirmation, kQuit));
@@ -771,10 +781,7 @@ void Keyboard(Run& run) {
 
 // A run that stops at the menu file with an abort message, installing nothing.
 void ExpectAbortAtMenu(Run& run, const FileSet& files, std::string_view message) {
-  HWND confirmation = nullptr;
-  if (HWND agreement = Agreement(run)) confirmation = AgreeAndGoOn(run, agreement);
-  if (!confirmation) return;
-  const Started s = PressStart(run, confirmation);
+  const Started s = ToStartQuestion(run);
   if (!s.form) return;
   Trace trace = FollowRun(run, s);
   run.Equal(trace.statuses, std::vector<std::string>(kRunStatuses.begin(), kRunStatuses.end() - 1),
@@ -800,20 +807,18 @@ void ReadOnlySource(Run& run) {
   if (!run.Expect(RemoveTree(kInstallDir), "could not clear C:\\Tessaradyne") || !Lay(run, files)) {
     return;
   }
-  RunOnHostPath(L"Z:\\usr\\bin\\chattr", L"-f +i", run.folder);
-  // Wine may report a host program ended before it has; wait for the effect itself.
   const std::wstring probe = In(run.folder, "probe.tmp");
-  const bool locked = WaitFor(
-      [&] {
-        if (!WriteBytes(probe, "x")) return true;
-        DeleteFileW(probe.c_str());
-        return false;
-      },
-      5000);
-  if (!run.Expect(locked, "could not make the source folder read-only (chattr +i)")) return;
-  if (Launch(run)) ExpectAbortAtMenu(run, files, kUnwritableMenu);
-  RunOnHostPath(L"Z:\\usr\\bin\\chattr", L"-f -i", run.folder);
-  WaitFor([&] { return WriteBytes(probe, "") && DeleteFileW(probe.c_str()); }, 5000);
+  if (!run.Expect(SetImmutable(run.folder, true),
+                  "could not make the source folder read-only (chattr +i)")) {
+    return;
+  }
+  if (WriteBytes(probe, "x")) {
+    DeleteFileW(probe.c_str());
+    run.Expect(false, "the source folder still takes new files after chattr +i");
+  } else if (Launch(run)) {
+    ExpectAbortAtMenu(run, files, kUnwritableMenu);
+  }
+  SetImmutable(run.folder, false);
 }
 
 // An older install: ".dvb" files and the menu are replaced, an installed ".bmp" is kept and
@@ -835,14 +840,7 @@ void Reinstall(Run& run) {
   }
   for (const auto& [name, bytes] : old) WriteBytes(In(kInstallDir, name), bytes);
   if (!Lay(run, files) || !Launch(run)) return;
-  HWND confirmation = nullptr;
-  if (HWND agreement = Agreement(run)) confirmation = AgreeAndGoOn(run, agreement);
-  if (!confirmation) return;
-  const Started s = PressStart(run, confirmation);
-  if (!s.form) return;
-  Trace trace = FollowRun(run, s);
-  ExpectFullRun(run, s, trace, kDone);
-  ExpectExit(run, 0, 10000);
+  InstallToEnd(run, kDone, 0);
   ExpectInstalled(run, files, {{"notes.txt", old["notes.txt"]}, {kept_bmp, old[kept_bmp]}},
                   {{kept_bmp, files.at(kept_bmp)}});
 }
@@ -861,14 +859,7 @@ void LockedFile(Run& run) {
   Handle hold(CreateFileW(In(run.folder, locked).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                           FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!run.Expect(static_cast<bool>(hold), "could not hold " + locked + " open")) return;
-  HWND confirmation = nullptr;
-  if (HWND agreement = Agreement(run)) confirmation = AgreeAndGoOn(run, agreement);
-  if (!confirmation) return;
-  const Started s = PressStart(run, confirmation);
-  if (!s.form) return;
-  Trace trace = FollowRun(run, s);
-  ExpectFullRun(run, s, trace, std::string(kIncompleteHead) + "\r\n" + locked);
-  ExpectExit(run, 3, 10000);
+  InstallToEnd(run, std::string(kIncompleteHead) + "\r\n" + locked, 3);
   hold.reset();
   ExpectInstalled(run, files, {}, {{locked, files.at(locked)}});
 }
@@ -943,17 +934,12 @@ void PlantedDlls(Run& run) {
   Print("  planted DLLs Wine itself loads for any windowed program: " + Join(floor));
 
   if (!Launch(run)) return;
-  HWND confirmation = nullptr;
-  if (HWND agreement = Agreement(run)) confirmation = AgreeAndGoOn(run, agreement);
-  if (confirmation) {
-    const Started s = PressStart(run, confirmation);
-    if (s.form) {
-      Trace trace = FollowRun(run, s);
-      // The stand-ins lack the functions Wine calls in them, so the bar's painting may fail;
-      // the texts and the end still have to be right.
-      run.Equal(trace.statuses, kRunStatuses, "status texts");
-      ExpectLastBox(run, s, trace, kDone);
-    }
+  if (const Started s = ToStartQuestion(run); s.form) {
+    Trace trace = FollowRun(run, s);
+    // The stand-ins lack the functions Wine calls in them, so the bar's painting may fail;
+    // the texts and the end still have to be right.
+    run.Equal(trace.statuses, kRunStatuses, "status texts");
+    ExpectLastBox(run, s, trace, kDone);
   }
   ExpectExit(run, 0, 10000);
   std::vector<std::string> beyond;
@@ -1035,9 +1021,9 @@ const Scenario kScenarios[] = {
 
 class Key {
  public:
-  explicit Key(const wchar_t* path) {
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, path, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key_,
-                        nullptr) != ERROR_SUCCESS) {
+  explicit Key(const wchar_t* path, HKEY root = HKEY_CURRENT_USER) {
+    if (RegCreateKeyExW(root, path, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key_, nullptr) !=
+        ERROR_SUCCESS) {
       key_ = nullptr;
     }
   }
@@ -1067,6 +1053,7 @@ int Prepare(DWORD dpi) {
   Key explorer(L"Software\\Wine\\Explorer");
   Key desktops(L"Software\\Wine\\Explorer\\Desktops");
   Key desktop(L"Control Panel\\Desktop");
+  Key debugger(L"Software\\Microsoft\\Windows NT\\CurrentVersion\\AeDebug", HKEY_LOCAL_MACHINE);
   // The screens name Japanese faces that Wine lacks; the IPA fonts stand in for them.
   const bool ok =
       fonts.Set(L"MS UI Gothic", L"IPAPGothic") && fonts.Set(L"ＭＳ ゴシック", L"IPAGothic") &&
@@ -1074,7 +1061,9 @@ int Prepare(DWORD dpi) {
       fonts.Set(L"MS PGothic", L"IPAPGothic") &&
       // One virtual desktop draws window frames without a window manager.
       explorer.Set(L"Desktop", L"Default") && desktops.Set(L"Default", L"1280x960") &&
-      desktop.Set(L"LogPixels", dpi);
+      desktop.Set(L"LogPixels", dpi) &&
+      // A program that crashes ends instead of waiting in a debugger with its files held open.
+      debugger.Set(L"Debugger", L"");
   Print(ok ? "prepared: fonts, virtual desktop, " + std::to_string(dpi) + " dpi"
            : "could not write the registry");
   return ok ? 0 : 1;

@@ -92,16 +92,33 @@ bool MakeFolder(const std::wstring& folder) {
   return CreateDirectoryW(folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
 }
 
-bool RunOnHostPath(const std::wstring& program, const std::wstring& arguments,
-                   const std::wstring& folder) {
+namespace {
+
+// The folder's change time: chattr updates it, and Wine passes it through.
+std::optional<LONGLONG> ChangeTime(const std::wstring& folder) {
+  Handle dir(CreateFileW(folder.c_str(), FILE_READ_ATTRIBUTES,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  FILE_BASIC_INFO info{};
+  if (!dir || !GetFileInformationByHandleEx(dir.get(), FileBasicInfo, &info, sizeof info)) {
+    return std::nullopt;
+  }
+  return info.ChangeTime.QuadPart;
+}
+
+}  // namespace
+
+bool SetImmutable(const std::wstring& folder, bool on) {
   // Only Wine has this export; on Windows there is no host path to give.
   using ToUnix = char*(CDECL*)(const wchar_t*);
   const auto to_unix = reinterpret_cast<ToUnix>(reinterpret_cast<void*>(
       GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-  if (!to_unix) return false;
+  const auto before = ChangeTime(folder);
+  if (!to_unix || !before) return false;
   char* unix_path = to_unix(folder.c_str());
   if (!unix_path) return false;
-  std::wstring command = L"\"" + program + L"\" " + arguments + L" \"" + Wide(unix_path) + L"\"";
+  const std::wstring program = L"Z:\\usr\\bin\\chattr";
+  std::wstring command = program + (on ? L" -f +i \"" : L" -f -i \"") + Wide(unix_path) + L"\"";
   HeapFree(GetProcessHeap(), 0, unix_path);
   STARTUPINFOW si{};
   si.cb = sizeof si;
@@ -111,7 +128,12 @@ bool RunOnHostPath(const std::wstring& program, const std::wstring& arguments,
     return false;
   }
   Handle process(pi.hProcess), thread(pi.hThread);
-  return WaitForSingleObject(process.get(), 30000) == WAIT_OBJECT_0;
+  // Wine reports a host program ended before it has run; its effect is what counts.
+  for (int i = 0; i < 500; ++i) {
+    if (ChangeTime(folder) != before) return true;
+    Sleep(10);
+  }
+  return false;
 }
 
 bool IsToolFile(std::string_view name) {

@@ -22,10 +22,11 @@ std::optional<FileSet> ReadFolder(const std::wstring& folder);
 bool RemoveTree(const std::wstring& folder);
 bool MakeFolder(const std::wstring& folder);
 
-// Runs a program of the host system (Wine starts Unix programs given by their Z: path) with
-// the folder's host path as the last argument, and reports whether it exited with status 0.
-bool RunOnHostPath(const std::wstring& program, const std::wstring& arguments,
-                   const std::wstring& folder);
+// Sets or clears the host's immutable flag on a folder (chattr, run through Wine), so that
+// nothing in it can be created, renamed or removed, even by root. Returns once the host shows
+// the change, false when it did not within a few seconds (no Wine, or a file system without
+// the flag).
+bool SetImmutable(const std::wstring& folder, bool on);
 
 // ".dvb", ".bmp" or ".mns" in any case.
 bool IsToolFile(std::string_view name);
