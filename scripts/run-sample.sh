@@ -19,7 +19,8 @@ mkdir -p "$shots"
 e2e_prepare "$build" 96
 rc=0
 LC_ALL=ja_JP.UTF-8 wine "$build/tests/e2e/driver.exe" run "$(e2e_winpath "$build/setup.exe")" \
-  "$(e2e_winpath "$E2E_TMP/dist")" 'D:\' --only happy --verbose --shots "$(e2e_winpath "$shots")" \
+  "$(e2e_winpath "$E2E_TMP/dist")" 'D:\' --only happy --acp 932 --verbose \
+  --shots "$(e2e_winpath "$shots")" \
   </dev/null >"$E2E_TMP/sample.out" 2>"$E2E_TMP/sample.err" || rc=$?
 cat "$E2E_TMP/sample.out"
 e2e_shots_to_png "$shots"

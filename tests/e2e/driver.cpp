@@ -6,7 +6,7 @@
 //       the prefix's processes have restarted
 //   driver run <setup.exe> <distribution> <work folder> [--shots folder] [--dlls folder]
 //       [--probe dll_probe.exe] [--minimal minimal_window.exe] [--only a,b] [--skip a,b]
-//       [--verbose]
+//       [--acp code page] [--verbose]
 
 #include <windows.h>
 
@@ -96,6 +96,7 @@ const ScreenLook kProgress{"progress",
 struct Options {
   std::wstring setup, dist, work, shots, dlls, probe, minimal;
   std::set<std::string> only, skip;
+  unsigned acp = 0;  // the ANSI code page the locale must give, when set
   bool verbose = false;
 };
 
@@ -197,8 +198,8 @@ bool Lay(Run& run, const FileSet& files) {
   return true;
 }
 
-bool Launch(Run& run, const std::wstring& environment = {}) {
-  const std::string error = Start(In(run.folder, "setup.exe"), environment, run.process);
+bool Launch(Run& run) {
+  const std::string error = Start(In(run.folder, "setup.exe"), run.process);
   return run.Expect(error.empty(), "setup.exe did not start: " + error);
 }
 
@@ -914,9 +915,9 @@ void PlantedDlls(Run& run) {
   // The probe loads version.dll by name the unhardened way: its marker proves that a planted
   // DLL is found first here, so that no marker from setup.exe means something.
   Process probe;
-  run.Expect(Start(In(run.folder, "dll_probe.exe"), {}, probe).empty() &&
-                 WaitExit(probe, 20000).has_value(),
-             "the probe did not run");
+  run.Expect(
+      Start(In(run.folder, "dll_probe.exe"), probe).empty() && WaitExit(probe, 20000).has_value(),
+      "the probe did not run");
   const std::vector<std::string> by_probe = TakeMarkers(run.folder);
   if (!run.Expect(std::ranges::find(by_probe, "version.dll") != by_probe.end(),
                   "a planted version.dll was not loaded even by the probe; the check would "
@@ -924,7 +925,7 @@ void PlantedDlls(Run& run) {
     return;
   }
   Process minimal;
-  if (Start(In(run.folder, "minimal_window.exe"), {}, minimal).empty()) {
+  if (Start(In(run.folder, "minimal_window.exe"), minimal).empty()) {
     if (HWND w = WaitTop(minimal, "MinimalWindow", "", 5000)) {
       PostMessageW(w, WM_CLOSE, 0, 0);
     }
@@ -967,7 +968,7 @@ void Startup(Run& run) {
                                   std::string_view title) -> std::optional<double> {
     Process p;
     const double t0 = NowMs();
-    if (!Start(In(run.folder, exe), {}, p).empty()) return std::nullopt;
+    if (!Start(In(run.folder, exe), p).empty()) return std::nullopt;
     HWND w = nullptr;
     while (!w && Running(p) && NowMs() - t0 < 20000) {
       w = FindTop(p.pid, cls, title);
@@ -1079,6 +1080,12 @@ int RunScenarios(const Options& options) {
   }
   const unsigned code_page = GetACP();
   Print("code page " + std::to_string(code_page) + ", " + std::to_string(Dpi()) + " dpi");
+  if (options.acp != 0 && code_page != options.acp) {
+    Print("FAIL code page: the locale gives " + std::to_string(code_page) + ", not " +
+          std::to_string(options.acp));
+    Print("e2e: 0 passed, 1 failed");
+    return 1;
+  }
   MakeFolder(options.work);
   int passed = 0, failed = 0;
   for (const Scenario& scenario : kScenarios) {
@@ -1124,7 +1131,7 @@ int wmain(int argc, wchar_t** argv) {
     Print(
         "usage: driver prepare [dpi] | driver run <setup.exe> <distribution> <work folder> "
         "[--shots folder] [--dlls folder] [--probe exe] [--minimal exe] [--only a,b] "
-        "[--skip a,b] [--verbose]");
+        "[--skip a,b] [--acp code page] [--verbose]");
     return 2;
   }
   Options options{args[1], args[2], args[3]};
@@ -1139,6 +1146,8 @@ int wmain(int argc, wchar_t** argv) {
       options.dlls = args[++i];
     } else if (a == L"--probe" && has_value) {
       options.probe = args[++i];
+    } else if (a == L"--acp" && has_value) {
+      options.acp = static_cast<unsigned>(std::stoul(args[++i]));
     } else if (a == L"--minimal" && has_value) {
       options.minimal = args[++i];
     } else if ((a == L"--only" || a == L"--skip") && has_value) {

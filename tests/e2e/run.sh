@@ -49,15 +49,17 @@ drive() {
 w() { e2e_winpath "$1"; }
 
 e2e_prepare "$build" 96
-drive ja-96 ja_JP.UTF-8 "" --shots "$(w "$shots/ja-96")" \
+drive ja-96 ja_JP.UTF-8 "" --acp 932 --shots "$(w "$shots/ja-96")" \
   --minimal "$(w "$programs/minimal_window.exe")" --skip planted-dlls
-drive ja-96-planted ja_JP.UTF-8 "$planted" --only planted-dlls \
+drive ja-96-planted ja_JP.UTF-8 "$planted" --acp 932 --only planted-dlls \
   --dlls "$(w "$programs/planted")" --probe "$(w "$programs/dll_probe.exe")" \
   --minimal "$(w "$programs/minimal_window.exe")"
 e2e_restart
-drive en-96 en_US.UTF-8 "" --shots "$(w "$shots/en-96")" --only happy,reinstall
+drive en-96 en_US.UTF-8 "" --acp 1252 --shots "$(w "$shots/en-96")" \
+  --only happy,reinstall
 e2e_prepare "$build" 144
-drive ja-144 ja_JP.UTF-8 "" --shots "$(w "$shots/ja-144")" --only happy,keyboard
+drive ja-144 ja_JP.UTF-8 "" --acp 932 --shots "$(w "$shots/ja-144")" \
+  --only happy,keyboard
 
 if [ -f "$here/platform_check.sh" ]; then
   echo "--- platform check"

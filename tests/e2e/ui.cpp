@@ -46,14 +46,13 @@ std::string Quote(std::string_view utf8) {
   return out + "\"";
 }
 
-std::string Start(const std::wstring& exe, const std::wstring& environment, Process& out) {
+std::string Start(const std::wstring& exe, Process& out) {
   std::wstring command = L"\"" + exe + L"\"";
   STARTUPINFOW si{};
   si.cb = sizeof si;
   PROCESS_INFORMATION pi{};
-  void* env = environment.empty() ? nullptr : const_cast<wchar_t*>(environment.c_str());
-  if (!CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE,
-                      CREATE_UNICODE_ENVIRONMENT, env, nullptr, &si, &pi)) {
+  if (!CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &si, &pi)) {
     return "CreateProcessW failed with error " + std::to_string(GetLastError());
   }
   out.process = Handle(pi.hProcess);

@@ -53,9 +53,9 @@ struct Process {
   DWORD pid = 0;
 };
 
-// Starts `exe` with its quoted path as the whole command line. `environment` is a UTF-16
-// block, or empty to inherit the driver's. Returns an empty text or why it failed.
-std::string Start(const std::wstring& exe, const std::wstring& environment, Process& out);
+// Starts `exe` with its quoted path as the whole command line, in the driver's environment
+// and current folder. Returns an empty text or why it failed.
+std::string Start(const std::wstring& exe, Process& out);
 // The exit status, or nothing when the process still runs after `ms`.
 std::optional<DWORD> WaitExit(const Process& p, DWORD ms);
 bool Running(const Process& p);
