@@ -10,8 +10,9 @@ e2e_cleanup() {
   if [ -n "$e2e_tmp_started" ]; then
     wineserver -k >/dev/null 2>&1 || true
     wineserver -w >/dev/null 2>&1 || true
-    # A scenario stopped half-way may leave its folder immutable.
-    chattr -R -f -i "$E2E_TMP" >/dev/null 2>&1 || true
+    # A scenario stopped half-way may leave its folder immutable. Only drive D: holds them; the
+    # prefix links to the whole host file system.
+    [ -n "${E2E_D:-}" ] && chattr -R -f -i "$E2E_D" >/dev/null 2>&1 || true
     rm -rf "$E2E_TMP"
   fi
   if [ -n "$e2e_xvfb_pid" ]; then
