@@ -472,7 +472,7 @@ void ExpectLastBox(Run& run, const Started& s, Trace& trace, std::string_view te
   Answer(*trace.last_box, IDOK);
 }
 
-// The whole run on a good distribution; `hook` may act on the screen while it works.
+// Every status, progress value and title of a run that gets to its end, and its last box.
 void ExpectFullRun(Run& run, const Started& s, Trace& trace, std::string_view last_text) {
   run.Equal(trace.statuses, kRunStatuses, "status texts");
   run.Equal(trace.progress, kRunProgress, "progress values");
@@ -694,6 +694,8 @@ void Keyboard(Run& run) {
       } else {
         key(form, vk);
       }
+      // Esc is to do nothing: give it the time to do something wrong.
+      if (vk == VK_ESCAPE) Sleep(300);
       if (!WaitFocus(run, form, want,
                      where + " after " +
                          (vk == VK_TAB     ? "Tab"
