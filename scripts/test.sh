@@ -7,5 +7,6 @@ cmake --preset native-debug >/dev/null
 cmake --build --preset native-debug -j2
 ctest --preset native-debug -j2
 cmake --preset mingw >/dev/null && cmake --build --preset mingw -j2
+python3 tests/e2e/check_exe.py build/mingw/setup.exe
 bash tests/e2e/run.sh build/mingw
 bash scripts/fuzz.sh 60
