@@ -4,13 +4,7 @@
 # number of files into docs/deploy-time.png.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/deps.sh
-if ! command -v gnuplot >/dev/null; then
-  sudo=""; [ "$(id -u)" -ne 0 ] && sudo=sudo
-  $sudo apt-get update -qq
-  echo "installing: gnuplot-nox"
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq gnuplot-nox >/dev/null
-fi
+bash scripts/deps.sh gnuplot-nox
 cmake --preset native-bench >/dev/null
 cmake --build --preset native-bench -j2 --target setup_bench >/dev/null
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Installs what building and testing need on Debian, where it is missing.
+# Installs what building and testing need on Debian, where it is missing, and any further
+# packages named as arguments.
 set -euo pipefail
-packages=(cmake ninja-build g++ googletest libgtest-dev)
+packages=(cmake ninja-build g++ googletest libgtest-dev python3 "$@")
 # setup.exe and its end-to-end tests under Wine, with Japanese fonts and screenshots.
 packages+=(g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth fonts-ipafont-gothic fonts-wine
   imagemagick)

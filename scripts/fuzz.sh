@@ -8,16 +8,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 build=build/fuzz
 
-missing=()
-for p in cmake ninja-build clang libclang-rt-14-dev; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
-done
-if ((${#missing[@]})); then
-  echo "installing: ${missing[*]}"
-  sudo=""; [ "$(id -u)" -ne 0 ] && sudo=sudo
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
-fi
+bash scripts/deps.sh clang libclang-rt-14-dev
 
 cmake -S . -B "$build" -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DSETUP_TESTS=OFF -DSETUP_SANITIZE=ON -DSETUP_FUZZ=ON \
