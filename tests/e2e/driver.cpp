@@ -671,113 +671,101 @@ void LeaveAtConfirmation(Run& run) {
   ExpectNothingInstalled(run, files);
 }
 
-// Tab order, Enter and Esc on the first two screens, and Space as the buttons' own key.
+// Not a virtual key: Tab typed with Shift held.
+constexpr WORD kShiftTab = 0x100;
+
+struct KeyStep {
+  WORD key;
+  int focus;      // where the focus must be afterwards
+  int next = -1;  // whether 次へ must be enabled afterwards (1) or disabled (0)
+};
+
+// Keys typed on one screen, each checked before the next.
+bool TypeKeys(Run& run, HWND form, std::initializer_list<KeyStep> steps, const std::string& where) {
+  for (const KeyStep& step : steps) {
+    if (step.key == kShiftTab) {
+      if (GetForegroundWindow() != form) SetForegroundWindow(form);
+      TypeShifted(VK_TAB);
+    } else {
+      HWND focus = Focus(form);
+      PostKey(focus ? focus : form, step.key);
+    }
+    // Esc is to do nothing: give it the time to do something wrong.
+    if (step.key == VK_ESCAPE) Sleep(300);
+    const std::string after = where + " after " +
+                              (step.key == kShiftTab   ? "Shift+Tab"
+                               : step.key == VK_TAB    ? "Tab"
+                               : step.key == VK_ESCAPE ? "Esc"
+                               : step.key == VK_SPACE  ? "Space"
+                                                       : "Enter");
+    if (!WaitFocus(run, form, step.focus, after)) return false;
+    if (step.next >= 0 &&
+        !run.Expect(WaitEnabled(GetDlgItem(form, kNext), step.next == 1),
+                    std::string("次へ is ") + (step.next ? "disabled " : "enabled ") + after)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// Tab order over the enabled buttons only, Shift+Tab, Esc doing nothing, Enter and Space
+// pressing the focused button, on the first two screens and through both questions.
 void Keyboard(Run& run) {
   const FileSet files = Pristine(run);
   if (!LayAndLaunch(run, files)) return;
   HWND agreement = Agreement(run);
-  if (!agreement) return;
-  const auto key = [&](HWND form, WORD vk) {
-    HWND focus = Focus(form);
-    PostKey(focus ? focus : form, vk);
-  };
-  const auto shift_tab = [&](HWND form) {
-    if (GetForegroundWindow() != form) SetForegroundWindow(form);
-    TypeShifted(VK_TAB);
-  };
-  // Each step: a key, then where the focus must be.
-  const auto walk = [&](HWND form, std::initializer_list<std::pair<WORD, int>> steps,
-                        const std::string& where) {
-    for (const auto& [vk, want] : steps) {
-      if (vk == VK_SHIFT) {
-        shift_tab(form);
-      } else {
-        key(form, vk);
-      }
-      // Esc is to do nothing: give it the time to do something wrong.
-      if (vk == VK_ESCAPE) Sleep(300);
-      if (!WaitFocus(run, form, want,
-                     where + " after " +
-                         (vk == VK_TAB     ? "Tab"
-                          : vk == VK_SHIFT ? "Shift+Tab"
-                                           : "Esc"))) {
-        return false;
-      }
-    }
-    return true;
-  };
-  const int first = FocusId(agreement);
-  run.Expect(first == kLeave || first == kAgree || first == kDisagree,
-             "the agreement screen starts with the focus on control " + std::to_string(first) +
-                 ", not on an enabled button");
-  // "次へ" is disabled and the list never takes the focus: Tab cycles 終了, 同意する, 同意しない.
-  const int order[] = {kLeave, kAgree, kDisagree};
-  const int at = static_cast<int>(std::find(order, order + 3, first) - order) % 3;
-  if (!walk(agreement,
-            {{VK_TAB, order[(at + 1) % 3]},
-             {VK_TAB, order[(at + 2) % 3]},
-             {VK_TAB, order[at]},
-             {VK_SHIFT, order[(at + 2) % 3]},
-             {VK_ESCAPE, order[(at + 2) % 3]}},
-            "agreement")) {
+  // The list never takes the focus and 次へ is disabled: the first stop is 終了.
+  if (!agreement || !WaitFocus(run, agreement, kLeave, "on the agreement screen") ||
+      !TypeKeys(run, agreement,
+                {{VK_TAB, kAgree},
+                 {VK_TAB, kDisagree},
+                 {VK_TAB, kLeave},
+                 {kShiftTab, kDisagree},
+                 {VK_ESCAPE, kDisagree},
+                 {kShiftTab, kAgree},
+                 {VK_RETURN, kAgree, 1},
+                 {VK_TAB, kDisagree},
+                 {VK_TAB, kNext},
+                 {VK_TAB, kLeave},
+                 {kShiftTab, kNext},
+                 {kShiftTab, kDisagree},
+                 {VK_SPACE, kDisagree, 0},
+                 {kShiftTab, kAgree},
+                 {VK_SPACE, kAgree, 1},
+                 {VK_TAB, kDisagree},
+                 {VK_TAB, kNext}},
+                "agreement")) {
     return;
   }
-  // Focus on 同意する and Enter; 次へ joins the cycle after 同意しない.
-  for (int i = 0; i < 4 && FocusId(agreement) != kAgree; ++i) {
-    key(agreement, VK_TAB);
-    Sleep(200);
-  }
-  key(agreement, VK_RETURN);
-  HWND next = GetDlgItem(agreement, kNext);
-  if (!run.Expect(WaitEnabled(next, true), "Enter on 同意する did not enable 次へ")) return;
-  if (!walk(agreement, {{VK_TAB, kDisagree}, {VK_TAB, kNext}, {VK_TAB, kLeave}, {VK_SHIFT, kNext}},
-            "agreement after agreeing")) {
-    return;
-  }
-  // Space is each button's own: 同意しない then 同意する.
-  if (!walk(agreement, {{VK_SHIFT, kDisagree}}, "agreement")) return;
-  key(agreement, VK_SPACE);
-  run.Expect(WaitEnabled(next, false), "Space on 同意しない did not disable 次へ");
-  if (!walk(agreement, {{VK_SHIFT, kAgree}}, "agreement")) return;
-  key(agreement, VK_SPACE);
-  run.Expect(WaitEnabled(next, true), "Space on 同意する did not enable 次へ");
-  if (!walk(agreement, {{VK_TAB, kDisagree}, {VK_TAB, kNext}}, "agreement")) return;
-  key(agreement, VK_RETURN);
+  PostKey(GetDlgItem(agreement, kNext), VK_RETURN);
   run.Expect(WaitGone(agreement, 5000), "Enter on 次へ did not leave the agreement screen");
 
+  const auto enter_and_answer = [&](HWND form, std::string_view question, int answer) {
+    HWND focus = Focus(form);
+    PostKey(focus ? focus : form, VK_RETURN);
+    const auto box = WaitBox(run.process, 10000);
+    if (!run.Expect(box && box->text == question, "Enter did not ask " + Quote(question))) {
+      return false;
+    }
+    Answer(*box, answer);
+    return run.Expect(WaitGone(box->box, 5000), "a question stays after its answer");
+  };
   HWND confirmation = Confirmation(run);
-  if (!confirmation) return;
-  if (!walk(confirmation,
-            {{VK_TAB, kQuit}, {VK_TAB, kStart}, {VK_SHIFT, kQuit}, {VK_ESCAPE, kQuit}},
-            "confirmation")) {
+  if (!confirmation ||
+      !TypeKeys(run, confirmation,
+                {{VK_TAB, kQuit}, {VK_TAB, kStart}, {kShiftTab, kQuit}, {VK_ESCAPE, kQuit}},
+                "confirmation") ||
+      !enter_and_answer(confirmation, kLeaveQuestion, IDNO) ||
+      !WaitFocus(run, confirmation, kQuit, "after No to the leave question") ||
+      !TypeKeys(run, confirmation, {{VK_TAB, kStart}}, "confirmation") ||
+      !enter_and_answer(confirmation, kStartQuestion, IDNO)) {
     return;
   }
-  run.Expect(!FindBox(run.process.pid), "Esc on the confirmation screen opened a box");
-  key(confirmation, VK_RETURN);
-  auto box = WaitBox(run.process, 5000);
-  if (!run.Expect(box && box->text == kLeaveQuestion, "Enter on 終了 did not ask to leave")) {
-    return;
-  }
-  Answer(*box, IDNO);
-  run.Expect(WaitGone(box->box, 5000), "the leave question stays after No");
-  if (!WaitFocus(run, confirmation, kQuit, "after No to the leave question")) return;
-  if (!walk(confirmation, {{VK_TAB, kStart}}, "confirmation")) return;
-  key(confirmation, VK_RETURN);
-  run.Expect(WaitGone(confirmation, 5000), "Enter on 開始 did not start the run");
-  box = WaitBox(run.process, 10000);
-  if (!run.Expect(box && box->text == kStartQuestion, "Enter on 開始 did not ask to start")) {
-    return;
-  }
-  Answer(*box, IDNO);
   confirmation = Confirmation(run);
-  if (!confirmation) return;
-  if (!walk(confirmation, {{VK_TAB, kQuit}}, "confirmation")) return;
-  key(confirmation, VK_RETURN);
-  box = WaitBox(run.process, 5000);
-  if (!run.Expect(box && box->text == kLeaveQuestion, "Enter on 終了 did not ask to leave")) {
+  if (!confirmation || !TypeKeys(run, confirmation, {{VK_TAB, kQuit}}, "confirmation") ||
+      !enter_and_answer(confirmation, kLeaveQuestion, IDYES)) {
     return;
   }
-  Answer(*box, IDYES);
   ExpectExit(run, 2, 5000);
   ExpectNothingInstalled(run, files);
 }
