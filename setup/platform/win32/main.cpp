@@ -37,6 +37,12 @@ void RestrictDllSearch() {
 // The common controls are not taken from System32 by every Windows (side-by-side versions), so
 // they are loaded only now, after the search path is safe, rather than imported.
 bool LoadCommonControls() {
+  // The common controls load these by name when they first draw; some loaders search the
+  // program's folder for them whatever the default directories say. Loaded from System32 first,
+  // they are found already loaded. Missing ones are the controls' business, not ours.
+  for (const wchar_t* dependency : {L"uxtheme.dll", L"dwmapi.dll", L"msimg32.dll"}) {
+    LoadLibraryExW(dependency, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+  }
   HMODULE comctl = LoadLibraryExW(L"comctl32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
   // Without the search flags (an old Windows 7) the restricted default search applies.
   if (comctl == nullptr) comctl = LoadLibraryW(L"comctl32.dll");
