@@ -6,6 +6,8 @@ bash scripts/deps.sh
 cmake --preset native-debug >/dev/null
 cmake --build --preset native-debug -j2
 ctest --preset native-debug -j2
+# The fault sweep's summary, which ctest keeps in its log.
+grep -h '^fault sweep:' build/native-debug/Testing/Temporary/LastTest.log
 cmake --preset mingw >/dev/null && cmake --build --preset mingw -j2
 python3 tests/e2e/check_exe.py build/mingw/setup.exe
 bash tests/e2e/run.sh build/mingw
