@@ -849,9 +849,9 @@ void LockedFile(Run& run) {
   }
   Handle hold(CreateFileW(In(run.folder, locked).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                           FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!run.Expect(static_cast<bool>(hold), "could not hold " + locked + " open")) return;
+  if (!run.Expect(hold.valid(), "could not hold " + locked + " open")) return;
   InstallToEnd(run, std::string(kIncompleteHead) + "\r\n" + locked, 3);
-  hold.reset();
+  hold.Close();
   ExpectInstalled(run, files, {}, {{locked, files.at(locked)}});
 }
 
@@ -1087,7 +1087,7 @@ int RunScenarios(const Options& options) {
     if (options.verbose) Print(std::string("== ") + scenario.name);
     const double t0 = NowMs();
     scenario.body(run);
-    if (run.process.process && Running(run.process)) {
+    if (run.process.process.valid() && Running(run.process)) {
       run.failures.push_back("setup.exe was still running at the end; ended it");
       TerminateProcess(run.process.process.get(), 99);
       WaitExit(run.process, 5000);

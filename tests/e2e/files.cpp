@@ -9,7 +9,7 @@ namespace e2e {
 std::optional<std::string> ReadBytes(const std::wstring& path) {
   Handle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                           FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return std::nullopt;
+  if (!file.valid()) return std::nullopt;
   std::string bytes;
   char buffer[65536];
   DWORD got = 0;
@@ -22,7 +22,7 @@ std::optional<std::string> ReadBytes(const std::wstring& path) {
 bool WriteBytes(const std::wstring& path, std::string_view bytes) {
   Handle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                           FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return false;
+  if (!file.valid()) return false;
   DWORD written = 0;
   return WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
          written == bytes.size();
@@ -34,26 +34,12 @@ bool Exists(const std::wstring& path) {
 
 namespace {
 
-class FindHandle {
- public:
-  explicit FindHandle(HANDLE h) : h_(h) {}
-  ~FindHandle() {
-    if (h_ != INVALID_HANDLE_VALUE) FindClose(h_);
-  }
-  FindHandle(const FindHandle&) = delete;
-  FindHandle& operator=(const FindHandle&) = delete;
-  HANDLE get() const { return h_; }
-
- private:
-  HANDLE h_;
-};
-
 // Names in the folder, split into files and subfolders.
 bool List(const std::wstring& folder, std::vector<std::wstring>& files,
           std::vector<std::wstring>& folders) {
   WIN32_FIND_DATAW data;
-  FindHandle find(FindFirstFileW((folder + L"\\*").c_str(), &data));
-  if (find.get() == INVALID_HANDLE_VALUE) return false;
+  setup::win32::UniqueFindHandle find(FindFirstFileW((folder + L"\\*").c_str(), &data));
+  if (!find.valid()) return false;
   do {
     const std::wstring name = data.cFileName;
     if (name == L"." || name == L"..") continue;
@@ -100,7 +86,7 @@ std::optional<LONGLONG> ChangeTime(const std::wstring& folder) {
                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   FILE_BASIC_INFO info{};
-  if (!dir || !GetFileInformationByHandleEx(dir.get(), FileBasicInfo, &info, sizeof info)) {
+  if (!dir.valid() || !GetFileInformationByHandleEx(dir.get(), FileBasicInfo, &info, sizeof info)) {
     return std::nullopt;
   }
   return info.ChangeTime.QuadPart;

@@ -12,38 +12,16 @@
 #include <utility>
 #include <vector>
 
+#include "setup/platform/win32/unique_handle.h"
+#include "setup/platform/win32/wide.h"
+
 namespace e2e {
 
-// Owns a kernel handle; null and INVALID_HANDLE_VALUE both mean none.
-class Handle {
- public:
-  Handle() = default;
-  explicit Handle(HANDLE h) : h_(h) {}
-  ~Handle() { reset(); }
-  Handle(Handle&& other) noexcept : h_(std::exchange(other.h_, nullptr)) {}
-  Handle& operator=(Handle&& other) noexcept {
-    if (this != &other) {
-      reset();
-      h_ = std::exchange(other.h_, nullptr);
-    }
-    return *this;
-  }
-  Handle(const Handle&) = delete;
-  Handle& operator=(const Handle&) = delete;
+using Handle = setup::win32::UniqueHandle;
 
-  HANDLE get() const { return h_; }
-  explicit operator bool() const { return h_ != nullptr && h_ != INVALID_HANDLE_VALUE; }
-  void reset() {
-    if (*this) CloseHandle(h_);
-    h_ = nullptr;
-  }
+using setup::win32::Utf8;
+using setup::win32::Wide;
 
- private:
-  HANDLE h_ = nullptr;
-};
-
-std::wstring Wide(std::string_view utf8);
-std::string Utf8(std::wstring_view wide);
 // The text with control characters and non-ASCII bytes kept readable in a report line.
 std::string Quote(std::string_view utf8);
 
