@@ -103,24 +103,24 @@ Status Win32Form::CreateControls() {
   const std::size_t count = layout_.controls.size();
   controls_.assign(count, nullptr);
   // Creation in tab-index order makes the z-order, which screen readers follow, the tab order.
-  std::vector<std::size_t> order(count);
-  std::iota(order.begin(), order.end(), std::size_t{0});
-  std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+  tab_order_.resize(count);
+  std::iota(tab_order_.begin(), tab_order_.end(), std::size_t{0});
+  std::stable_sort(tab_order_.begin(), tab_order_.end(), [&](std::size_t a, std::size_t b) {
     return layout_.controls[a].tab_index < layout_.controls[b].tab_index;
   });
-  for (std::size_t index : order) {
-    const ControlSpec& spec = layout_.controls[index];
-    const KindTraits traits = TraitsOf(spec.kind);
+  for (std::size_t index : tab_order_) {
+    const ControlSpec& entry = layout_.controls[index];
+    const KindTraits traits = TraitsOf(entry.kind);
     DWORD style = WS_CHILD | WS_VISIBLE | traits.style;
-    if (spec.kind == ControlKind::kLabel) style |= LabelAlignStyle(spec.align, spec.word_wrap);
-    if (spec.kind == ControlKind::kButton && spec.tab_stop) style |= WS_TABSTOP;
-    if (!spec.enabled) style |= WS_DISABLED;
+    if (entry.kind == ControlKind::kLabel) style |= LabelAlignStyle(entry.align, entry.word_wrap);
+    if (entry.kind == ControlKind::kButton && entry.tab_stop) style |= WS_TABSTOP;
+    if (!entry.enabled) style |= WS_DISABLED;
     const auto id = static_cast<INT_PTR>(kFirstControlId + static_cast<int>(index));
     HWND control =
-        CreateWindowExW(traits.ex_style, traits.window_class, Wide(spec.caption).c_str(), style, 0,
+        CreateWindowExW(traits.ex_style, traits.window_class, Wide(entry.caption).c_str(), style, 0,
                         0, 0, 0, hwnd_, reinterpret_cast<HMENU>(id), toolkit_.instance(), nullptr);
-    if (control == nullptr) return LastErrorStatus("create control", spec.name);
-    if (spec.kind == ControlKind::kProgressBar) SendMessageW(control, PBM_SETRANGE32, 0, 100);
+    if (control == nullptr) return LastErrorStatus("create control", entry.name);
+    if (entry.kind == ControlKind::kProgressBar) SendMessageW(control, PBM_SETRANGE32, 0, 100);
     controls_[index] = control;
   }
   return Status::Ok();
@@ -134,20 +134,20 @@ SIZE Win32Form::OuterSize(UINT dpi) const {
 void Win32Form::ApplyLayout(UINT dpi, const POINT* origin) {
   std::vector<UniqueFont> fonts(controls_.size());
   for (std::size_t i = 0; i < controls_.size(); ++i) {
-    const ControlSpec& spec = layout_.controls[i];
-    if (!spec.font.face.empty()) {
+    const ControlSpec& entry = layout_.controls[i];
+    if (!entry.font.face.empty()) {
       // A negative height asks for the character height, which is what a point size means.
-      fonts[i] = UniqueFont(CreateFontW(-PointsToPixels(spec.font.points, dpi), 0, 0, 0, FW_NORMAL,
-                                        FALSE, FALSE, FALSE, spec.font.charset, OUT_DEFAULT_PRECIS,
-                                        CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                                        DEFAULT_PITCH | FF_DONTCARE, Wide(spec.font.face).c_str()));
+      fonts[i] = UniqueFont(
+          CreateFontW(-PointsToPixels(entry.font.points, dpi), 0, 0, 0, FW_NORMAL, FALSE, FALSE,
+                      FALSE, entry.font.charset, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                      DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, Wide(entry.font.face).c_str()));
     }
     HFONT font = fonts[i].get() != nullptr ? fonts[i].get()
                                            : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
     SendMessageW(controls_[i], WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-    SetWindowPos(controls_[i], nullptr, PointsToPixels(spec.left, dpi),
-                 PointsToPixels(spec.top, dpi), PointsToPixels(spec.width, dpi),
-                 PointsToPixels(spec.height, dpi), SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(controls_[i], nullptr, PointsToPixels(entry.left, dpi),
+                 PointsToPixels(entry.top, dpi), PointsToPixels(entry.width, dpi),
+                 PointsToPixels(entry.height, dpi), SWP_NOZORDER | SWP_NOACTIVATE);
   }
   // The old fonts go only now that no control uses them.
   fonts_ = std::move(fonts);
@@ -207,20 +207,16 @@ void Win32Form::SetProgress(ControlId bar, float value) {
 void Win32Form::SetTextAlign(ControlId label, int align) {
   HWND control = Control(label);
   if (control == nullptr) return;
-  const ControlSpec& spec = layout_.controls[static_cast<std::size_t>(label)];
+  const ControlSpec& entry = layout_.controls[static_cast<std::size_t>(label)];
   LONG_PTR style = GetWindowLongPtrW(control, GWL_STYLE);
   style = (style & ~static_cast<LONG_PTR>(SS_TYPEMASK)) |
-          static_cast<LONG_PTR>(LabelAlignStyle(align, spec.word_wrap));
+          static_cast<LONG_PTR>(LabelAlignStyle(align, entry.word_wrap));
   SetWindowLongPtrW(control, GWL_STYLE, style);
   InvalidateRect(control, nullptr, TRUE);
 }
 
 HWND Win32Form::NextTabStop(HWND from, bool backwards) const {
-  std::vector<std::size_t> order(controls_.size());
-  std::iota(order.begin(), order.end(), std::size_t{0});
-  std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-    return layout_.controls[a].tab_index < layout_.controls[b].tab_index;
-  });
+  const std::vector<std::size_t>& order = tab_order_;
   const auto n = static_cast<std::ptrdiff_t>(order.size());
   if (n == 0) return nullptr;
   std::ptrdiff_t position = backwards ? n : -1;
@@ -230,10 +226,10 @@ HWND Win32Form::NextTabStop(HWND from, bool backwards) const {
   for (std::ptrdiff_t step = 1; step <= n; ++step) {
     const std::ptrdiff_t i = ((position + (backwards ? -step : step)) % n + n) % n;
     const std::size_t index = order[static_cast<std::size_t>(i)];
-    const ControlSpec& spec = layout_.controls[index];
+    const ControlSpec& entry = layout_.controls[index];
     HWND control = controls_[index];
     // Only buttons take the focus from the keyboard; the list is reached by the mouse alone.
-    if (spec.kind == ControlKind::kButton && spec.tab_stop && IsWindowEnabled(control) &&
+    if (entry.kind == ControlKind::kButton && entry.tab_stop && IsWindowEnabled(control) &&
         IsWindowVisible(control)) {
       return control;
     }

@@ -86,8 +86,9 @@ class Win32Form final : public FormWindow {
   const FormSpec& layout_;
   FormEvents& events_;
   HWND hwnd_ = nullptr;
-  std::vector<HWND> controls_;     // by table index
-  std::vector<UniqueFont> fonts_;  // by table index; null for controls with the system font
+  std::vector<HWND> controls_;          // by table index
+  std::vector<std::size_t> tab_order_;  // table indexes in tab-index order
+  std::vector<UniqueFont> fonts_;       // by table index; null for controls with the system font
   HWND saved_focus_ = nullptr;
   // Cleared when the form is destroyed, so that a message handler can tell whether the event
   // it raised discarded the window.
