@@ -8,21 +8,19 @@ cd "$(dirname "$0")/.."
 bash scripts/deps.sh
 cmake --preset mingw >/dev/null
 cmake --build --preset mingw -j2 --target setup e2e_programs
-build=$PWD/build/mingw
-# shellcheck source=tests/e2e/wine-session.sh
-source tests/e2e/wine-session.sh
-e2e_begin own-display
+# shellcheck source=scripts/wine-session.sh
+source scripts/wine-session.sh
+e2e_begin build/mingw
 bash scripts/make-sample-dist.sh "$E2E_TMP/dist"
-shots=$build/sample-shots
+e2e_lane sample own-display
+shots=$E2E_BUILD/sample-shots
 rm -rf "$shots"
 mkdir -p "$shots"
-e2e_prepare "$build" 96
+w=e2e_winpath
 rc=0
-LC_ALL=ja_JP.UTF-8 wine "$build/tests/e2e/driver.exe" run "$(e2e_winpath "$build/setup.exe")" \
-  "$(e2e_winpath "$E2E_TMP/dist")" 'D:\' --only happy --acp 932 --verbose \
-  --shots "$(e2e_winpath "$shots")" \
-  </dev/null >"$E2E_TMP/sample.out" 2>"$E2E_TMP/sample.err" || rc=$?
+LC_ALL=ja_JP.UTF-8 wine "$E2E_BUILD/tests/e2e/driver.exe" "setup=$($w "$E2E_BUILD/setup.exe")" \
+  "dist=$($w "$E2E_TMP/dist")" 'work=D:\' "programs=$($w "$E2E_BUILD/tests/e2e")" only=happy \
+  verbose=1 "shots=$($w "$shots")" </dev/null >"$E2E_TMP/sample.out" 2>"$E2E_TMP/sample.err" || rc=$?
 cat "$E2E_TMP/sample.out"
-e2e_shots_to_png "$shots"
 echo "screenshots: $(ls "$shots"/*.png 2>/dev/null | tr '\n' ' ')"
 exit "$rc"

@@ -27,6 +27,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
                       CW_USEDEFAULT, 400, 300, nullptr, nullptr, instance, nullptr);
   if (!w) return 1;
   ShowWindow(w, show);
+  // "quit": gone as soon as it is up, for a baseline of what any windowed program loads.
+  if (wcsstr(GetCommandLineW(), L" quit")) PostMessageW(w, WM_CLOSE, 0, 0);
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
     TranslateMessage(&msg);
