@@ -1,199 +1,148 @@
-// Every file-system call of an install run failed in turn, once per kind of failure: no tool file
-// may be lost, no temporary left, and the closing message and exit status must tell the truth.
+// Every file-system call of menu writing and deployment failed in turn, before it takes effect
+// and after (a call whose answer is lost half way), with each kind of failure: no tool file may
+// be lost, no temporary left, and what the run reports must be true.
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <iostream>
-#include <map>
-#include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
-#include "setup/install/install_run.h"
+#include "setup/install/deploy.h"
 #include "setup/install/tool_menu.h"
-#include "tests/support/installer_harness.h"
+#include "tests/support/scratch.h"
 
 namespace setup::testing {
 namespace {
 
-using Files = std::map<std::string, std::string>;  // name -> bytes
 using Names = std::set<std::string>;
 
 // 作成 (8D EC 90 AC) and ツール (83 63 81 5B 83 8B) around placeholders; no line end at the end.
 const std::string kTemplate =
-    "***MENUGROUP=TESSARADYNE\r\n"
     "ID_TdDraw [\x8D\xEC\x90\xAC]^C^C-vbarun \"xxxxxTessaradyne.dvb!Draw.Start\"\r\n"
-    "ID_TdDrawB [_Button(\"\x83\x63\x81\x5B\x83\x8B\", \"xxxxxTdDraw16.bmp\", "
-    "\"xxxxxTdDraw32.bmp\")]";
+    "ID_TdDrawB [_Button(\"\x83\x63\x81\x5B\x83\x8B\", \"xxxxxTdDraw16.bmp\")]";
 const std::string kMenu =
-    "***MENUGROUP=TESSARADYNE\r\n"
     "ID_TdDraw [\x8D\xEC\x90\xAC]^C^C-vbarun \"C:/Tessaradyne/Tessaradyne.dvb!Draw.Start\"\r\n"
-    "ID_TdDrawB [_Button(\"\x83\x63\x81\x5B\x83\x8B\", \"C:/Tessaradyne/TdDraw16.bmp\", "
-    "\"C:/Tessaradyne/TdDraw32.bmp\")]\r\n";
+    "ID_TdDrawB [_Button(\"\x83\x63\x81\x5B\x83\x8B\", \"C:/Tessaradyne/TdDraw16.bmp\")]\r\n";
+// Read-only, as from a CD.
 const Files kToolFiles = {{"Tessaradyne.dvb", "new dvb"},
                           {"TdLabel.dvb", "new label dvb"},
                           {"TdDraw16.bmp", "new bmp 16"},
-                          {"TdDraw32.bmp", "new bmp 32"},
                           {"TdExtra.mns", "new extra menu"}};
-const Files kOtherFiles = {{"org_TOOL", kTemplate}, {"setup.exe", "MZ"}, {"readme.txt", "r"}};
+const InstallLocations kLocations{
+    .SourceDir = "E:\\SETUP", .InstallDir = "C:\\Tessaradyne", .InstallDirSlash = "C:/Tessaradyne"};
 
-const std::string kSuccess = "    セットアップは正常に終了しました。    ";
-const std::string kAbortSentence = "セットアップを中止します。";
-
-struct Outcome {
-  std::size_t calls = 0;
-  std::size_t faults = 0;
-  std::size_t lost = 0;
-  Names kept;  // tool files left in the source folder while their old copy stays installed
+struct Sweep {
+  std::size_t runs = 0, faults = 0, lost = 0;
 };
 
-// What the abort message must give as its reason when this call failed, or nothing when the
-// call's failure must not abort the run.
-std::optional<std::string_view> AbortReasonFor(const std::string& call, StatusCode code) {
-  if (call.starts_with("open ")) {
-    return code == StatusCode::kNotFound ? kNoTemplateReason : kUnreadableTemplateReason;
-  }
-  if (call.starts_with("read ")) return kUnreadableTemplateReason;
-  if (call.find(kMenuTempName) != std::string::npos) return kUnwritableMenuReason;
-  return std::nullopt;
-}
-
-// The file names an incomplete message lists.
-Names ListedNames(const std::string& message) {
-  Names names;
-  std::size_t pos = message.find("\r\n");
-  while (pos != std::string::npos) {
-    const std::size_t next = message.find("\r\n", pos + 2);
-    names.insert(message.substr(pos + 2, next == std::string::npos ? next : next - pos - 2));
-    pos = next;
-  }
-  return names;
-}
-
-// One install run with the `fail_call`th call (0: none) failing with `code`. `kept` is what a
-// clean run of the same kind keeps back in the source folder by design.
-Outcome InstallWithFault(bool reinstall, std::size_t fail_call, StatusCode code,
-                         const Names& kept) {
-  InstallerHarness h;
-  for (const Files* files : {&kToolFiles, &kOtherFiles}) {
-    for (const auto& [name, bytes] : *files) h.root.WriteFile("d/SETUP/" + name, bytes);
-  }
+// One run of menu writing and deployment from drive `drive` with call `n` failing (0: none).
+// Returns the calls made.
+std::size_t RunWithFault(char drive, bool reinstall, std::size_t n, StatusCode code, bool after,
+                         Sweep& sweep) {
+  Scratch disk;
+  const std::string source = std::string(1, drive) + "/SETUP";
+  disk.Write(source, kToolFiles);
+  disk.Write(source + "/org_TOOL", kTemplate);
+  for (const auto& [name, bytes] : kToolFiles) disk.MakeReadOnly(source + "/" + name);
   Files old;
   if (reinstall) {
-    h.root.MakeFolder("c/Tessaradyne");
     for (const auto& [name, bytes] : kToolFiles) old[name] = "old " + name;
-    old[std::string(kMenuFileName)] = "old menu";
-    for (const auto& [name, bytes] : old) h.root.WriteFile("c/Tessaradyne/" + name, bytes);
+    old["TessaradyneTOOL.mns"] = "old menu";
+    disk.Write("c/Tessaradyne", old);
+    disk.MakeReadOnly("c/Tessaradyne/Tessaradyne.dvb");
   }
-  if (fail_call != 0) h.files.FailCall(fail_call, code);
-  h.InstallAnsweringYes();
+  disk.files.FailCall(n, code, after);
+  PauseProbe system;
+  InstallLocations locations = kLocations;
+  locations.SourceDir[0] = static_cast<char>(drive - 'a' + 'A');
+  const MenuOutcome menu = GenerateToolMenu(disk.files, system, locations);
+  std::vector<std::string> unplaced;
+  if (menu.abort_reason.empty()) unplaced = DeployProgramFiles(disk.files, locations);
 
-  Outcome out{.calls = h.files.calls(), .faults = h.files.failed_calls().size()};
-  const std::string where = std::string(reinstall ? "reinstall" : "first install") +
-                            ", failing call " + std::to_string(fail_call) + " (" +
-                            (out.faults ? h.files.failed_calls()[0] : "none") + ") with code " +
-                            std::to_string(static_cast<int>(code));
-  SCOPED_TRACE(where);
-  const auto& boxes = h.toolkit.boxes();
-  if (boxes.size() != 2u) {
-    ADD_FAILURE() << boxes.size() << " message boxes";
-    return out;
+  SCOPED_TRACE(std::string(reinstall ? "reinstall" : "first install") + " from " + source +
+               ", call " + std::to_string(n) + (after ? " after" : " before") + " (" +
+               disk.files.failed() + ") failing with " + std::to_string(static_cast<int>(code)));
+  ++sweep.runs;
+  sweep.faults += disk.files.failed().empty() ? 0 : 1;
+  const std::string& failed = disk.files.failed();
+  const bool aborted = !menu.abort_reason.empty();
+  if (aborted) {
+    // Only reading the template and writing the menu may stop the install, each with its reason.
+    const bool reading = failed.starts_with("open " + locations.SourceDir + "\\org_TOOL") ||
+                         failed.starts_with("read ");
+    EXPECT_EQ(menu.abort_reason, reading
+                                     ? (failed.starts_with("open") && code == StatusCode::kNotFound
+                                            ? kNoTemplateReason
+                                            : kUnreadableTemplateReason)
+                                     : kUnwritableMenuReason);
+    EXPECT_TRUE(reading || failed.find("TessaradyneTOOL") != std::string::npos) << failed;
   }
-  const BoxRecord& last = boxes.back();
-  const bool aborted = last.text.ends_with(kAbortSentence);
-
   Files expected = kToolFiles;
-  if (!aborted) expected[std::string(kMenuFileName)] = kMenu;
-  Names placed, unplaced;
+  if (!aborted) expected["TessaradyneTOOL.mns"] = kMenu;
+  const Names named(unplaced.begin(), unplaced.end());
   for (const auto& [name, bytes] : expected) {
-    const auto source = h.root.ReadFile("d/SETUP/" + name);
-    const auto installed = h.root.ReadFile("c/Tessaradyne/" + name);
+    const auto left = disk.Read(source + "/" + name);
+    const auto installed = disk.Read("c/Tessaradyne/" + name);
     if (installed == bytes) {
-      placed.insert(name);
+      // Named only when really not installed.
+      EXPECT_FALSE(named.contains(name)) << name << " named but installed";
       continue;
     }
-    if (source != bytes) {
-      ++out.lost;
+    if (left != bytes) {
+      ++sweep.lost;
       ADD_FAILURE() << name << " is whole in neither folder";
       continue;
     }
-    // An installed copy that was not replaced must keep its old bytes.
+    // Not installed: an old copy keeps its bytes, and the file is named unless kept back by
+    // design (an installed bitmap or second menu) or the install stopped before placing.
     EXPECT_EQ(installed, old.empty() ? std::nullopt : std::optional(old.at(name))) << name;
-    (installed && kept.contains(name) ? out.kept : unplaced).insert(name);
+    // A read-only mark cleared for the replacement comes back when it fails.
+    if (installed && name == "Tessaradyne.dvb") {
+      EXPECT_TRUE(disk.IsReadOnly("c/Tessaradyne/" + name));
+    }
+    const bool kept = installed && (name == "TdDraw16.bmp" || name == "TdExtra.mns");
+    if (!aborted && !kept) {
+      EXPECT_TRUE(named.contains(name) || named.contains("*" + name.substr(name.size() - 4)))
+          << name << " not named";
+    }
   }
-  for (const char* folder : {"d/SETUP", "c/Tessaradyne"}) {
-    for (const std::string& name : h.root.ListSorted(folder)) {
-      EXPECT_TRUE(name != kMenuTempName && name.find(".~setup-") == std::string::npos)
+  if (aborted) {
+    // No menu file of this run, neither installed nor beside the template.
+    const auto menu_left = disk.Read("c/Tessaradyne/TessaradyneTOOL.mns");
+    EXPECT_EQ(menu_left, old.empty() ? std::nullopt : std::optional<std::string>("old menu"));
+    EXPECT_EQ(disk.Read(source + "/TessaradyneTOOL.mns"), std::nullopt);
+  }
+  for (const std::string& folder : {source, std::string("c/Tessaradyne")}) {
+    for (const auto& [name, bytes] : disk.Contents(folder)) {
+      EXPECT_TRUE(name != "TessaradyneTOOL.tmp" && name.find(".~setup-") == std::string::npos)
           << name << " left in " << folder;
     }
   }
-
-  const std::optional<std::string_view> reason =
-      out.faults ? AbortReasonFor(h.files.failed_calls()[0], code) : std::nullopt;
-  if (reason) {
-    EXPECT_EQ(last.text, std::string(*reason) + kAbortSentence);
-    EXPECT_EQ(last.flags, kMbOk | kMbIconError);
-    EXPECT_EQ(h.toolkit.exit_code(), kExitAborted);
-    // Nothing is moved before the menu file is in place.
-    EXPECT_TRUE(placed.empty());
-    EXPECT_EQ(h.root.ReadFile("d/SETUP/TessaradyneTOOL.mns"), std::nullopt);
-    if (reinstall) {
-      EXPECT_EQ(h.root.ReadFile("c/Tessaradyne/TessaradyneTOOL.mns"), "old menu");
-    } else {
-      EXPECT_TRUE(h.root.ListSorted("c").empty());
-    }
-  } else if (last.flags == (kMbOk | kMbIconWarning)) {
-    EXPECT_EQ(h.toolkit.exit_code(), kExitIncomplete);
-    const Names listed = ListedNames(last.text);
-    EXPECT_FALSE(listed.empty());
-    for (const std::string& name : unplaced) {
-      const std::string kind = "*" + name.substr(name.size() - 4);
-      EXPECT_TRUE(listed.contains(name) || listed.contains(kind)) << name << " not named";
-    }
-    // A file named as not installed really is not; a kept one may be named when moving it
-    // failed for another reason than its installed copy.
-    for (const std::string& name : listed) {
-      EXPECT_TRUE(name.starts_with("*") || unplaced.contains(name) || out.kept.contains(name))
-          << name << " named but installed";
-    }
-  } else {
-    EXPECT_EQ(last.text, kSuccess);
-    EXPECT_EQ(last.flags, kMbOk | kMbIconInformation);
-    EXPECT_EQ(h.toolkit.exit_code(), kExitInstalled);
-    EXPECT_TRUE(unplaced.empty());
-  }
-  return out;
+  return disk.files.calls();
 }
 
-TEST(FaultSweepTest, NoFailureOfAnyCallLosesAFileOrMisreportsTheRun) {
+TEST(FaultSweepTest, NoFailureOfAnyCallLosesAFileOrMisreportsTheInstall) {
   const StatusCode codes[] = {StatusCode::kNotFound, StatusCode::kAccessDenied,
                               StatusCode::kSharingViolation, StatusCode::kDiskFull};
-  std::size_t runs = 0, faults = 0, lost = 0;
-  for (bool reinstall : {false, true}) {
-    const Outcome clean = InstallWithFault(reinstall, 0, StatusCode::kOk,
-                                           {"TdDraw16.bmp", "TdDraw32.bmp", "TdExtra.mns"});
-    // A reinstall keeps the installed bitmaps; a menu other than the first listed may be kept.
-    if (reinstall) {
-      EXPECT_TRUE(clean.kept.contains("TdDraw16.bmp") && clean.kept.contains("TdDraw32.bmp"));
-    } else {
-      EXPECT_TRUE(clean.kept.empty());
-    }
-    ASSERT_GT(clean.calls, 8u);
-    for (std::size_t n = 1; n <= clean.calls; ++n) {
-      for (StatusCode code : codes) {
-        const Outcome outcome = InstallWithFault(reinstall, n, code, clean.kept);
-        EXPECT_EQ(outcome.faults, 1u) << "call " << n;
-        ++runs;
-        faults += outcome.faults;
-        lost += outcome.lost;
+  Sweep sweep;
+  // From a CD on another drive, where placing copies and removes the read-only sources, and
+  // from a folder on the same drive, where it renames.
+  for (char drive : {'e', 'd'}) {
+    for (bool reinstall : {false, true}) {
+      const std::size_t calls = RunWithFault(drive, reinstall, 0, StatusCode::kOk, false, sweep);
+      EXPECT_GT(calls, 20u);
+      for (std::size_t n = 1; n <= calls; ++n) {
+        for (StatusCode code : codes) {
+          for (bool after : {false, true}) RunWithFault(drive, reinstall, n, code, after, sweep);
+        }
       }
     }
   }
-  std::cout << "fault sweep: " << runs << " runs, " << faults << " faults injected, " << lost
-            << " files lost\n";
-  EXPECT_EQ(lost, 0u);
+  std::cout << "fault sweep: " << sweep.runs << " runs, " << sweep.faults << " faults injected, "
+            << sweep.lost << " files lost\n";
+  EXPECT_EQ(sweep.lost, 0u);
 }
 
 }  // namespace

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "setup/env/locations.h"
-#include "tests/support/scripted_system.h"
+#include "setup/platform/posix/posix_system.h"
 
 namespace setup::testing {
 namespace {
@@ -41,9 +41,7 @@ TEST(InstallLocationsTest, DerivedFromTheSystemDirectory) {
       {"\xC3\\sys", "ﾃ\\", "ﾃ\\Tessaradyne", "ﾃ\\/Tessaradyne"},
   };
   for (const Derivation& c : cases) {
-    Journal journal;
-    ScriptedSystem system(journal);
-    system.system_directory = c.system_directory;
+    PosixSystem system("D:\\SETUP", c.system_directory);
     InstallLocations locations;
     ASSERT_TRUE(GetWindowsDir(system, locations.WindowsDir).ok()) << c.windows_dir;
     DeriveInstallDirs(locations);
@@ -56,20 +54,11 @@ TEST(InstallLocationsTest, DerivedFromTheSystemDirectory) {
 TEST(InstallLocationsTest, SystemDirectoryThatCannotServeFails) {
   // Unobtainable, or without a backslash, which would make the install folder relative.
   for (const char* system_directory : {"", "system32", "C:"}) {
-    Journal journal;
-    ScriptedSystem system(journal);
-    system.system_directory = system_directory;
+    PosixSystem system("D:\\SETUP", system_directory);
     std::string windows_dir;
     EXPECT_FALSE(GetWindowsDir(system, windows_dir).ok()) << system_directory;
     EXPECT_EQ(windows_dir, "");
   }
-}
-
-TEST(Utf8PrefixTest, CountsCharacters) {
-  EXPECT_EQ(Utf8Prefix("C:\\WINDOWS", 3), "C:\\");
-  EXPECT_EQ(Utf8Prefix("表示\\x", 2), "表示");
-  EXPECT_EQ(Utf8Prefix("ab", 3), "ab");
-  EXPECT_EQ(Utf8Prefix("", 2), "");
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "setup/install/placement.h"
 #include "setup/install/tool_menu.h"  // kMenuFileName
 
 namespace setup {
@@ -16,6 +17,15 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
   return std::ranges::equal(a, b, [](char x, char y) { return AsciiLower(x) == AsciiLower(y); });
 }
 
+// Copies a killed run left beside their targets; nothing else is touched.
+void RemoveTemporaryCopies(FileSystem& files, const std::string& folder) {
+  std::vector<std::string> names;
+  if (!files.ListFiles(folder, names).ok()) return;
+  for (const std::string& name : names) {
+    if (IsTemporaryCopy(name)) (void)RemoveFile(files, InFolder(folder, name));
+  }
+}
+
 }  // namespace
 
 ToolFileKind KindOf(std::string_view name) {
@@ -28,7 +38,7 @@ ToolFileKind KindOf(std::string_view name) {
 }
 
 std::vector<std::string> DeployProgramFiles(FileSystem& files, const InstallLocations& locations) {
-  // An existing folder is the reinstall case; one that cannot be made shows in the moves.
+  // An existing folder is the reinstall case; one that cannot be made shows below.
   (void)files.MakeFolder(locations.InstallDir);
 
   std::vector<std::string> names;
@@ -52,15 +62,22 @@ std::vector<std::string> DeployProgramFiles(FileSystem& files, const InstallLoca
         break;
     }
   }
+  std::vector<std::string> unplaced;
+  // A link planted where the install folder belongs would redirect every file to wherever it
+  // leads; only a real folder (made now or left by an earlier install) takes them.
+  if (files.Inspect(locations.InstallDir).kind != EntryKind::kFolder) {
+    for (auto* kind : {&dvb, &bmp, &mns})
+      unplaced.insert(unplaced.end(), kind->begin(), kind->end());
+    return unplaced;
+  }
   // Started from inside the install folder: every file is in place already, and a move onto
   // itself must never cost the file.
   if (files.SameFolder(locations.SourceDir, locations.InstallDir)) return {};
+  RemoveTemporaryCopies(files, locations.InstallDir);
 
-  std::vector<std::string> unplaced;
   const auto place = [&](const std::string& name, bool replace) {
-    const std::string from = InFolder(locations.SourceDir, name);
-    const std::string to = InFolder(locations.InstallDir, name);
-    const Status s = replace ? files.Replace(from, to) : files.Move(from, to);
+    const Status s = PlaceFile(files, InFolder(locations.SourceDir, name),
+                               InFolder(locations.InstallDir, name), replace);
     // A kept installed copy is the designed reinstall behaviour, not a failure.
     if (!s.ok() && !(!replace && s.code() == StatusCode::kAlreadyExists)) {
       unplaced.push_back(name);

@@ -18,9 +18,11 @@ ToolFileKind KindOf(std::string_view name);
 // Creates the install folder and moves every tool file of the source folder into it, kinds in
 // the order ".dvb", ".bmp", ".mns", each kind in listing order. On reinstall ".dvb" files, the
 // first-listed ".mns" and the generated menu file replace their installed copies; other ".bmp"
-// and ".mns" files keep the installed copy and stay in the source folder. Never fails the run:
-// returns the names of the tool files it could not place, which excludes files kept back by
-// that rule, or the kinds ("*.dvb", ...) when the source folder cannot be listed.
+// and ".mns" files keep the installed copy and stay in the source folder. Copies a killed run
+// left in the install folder go first. Nothing is moved unless the install folder is a real
+// folder (not a link). Never fails the run: returns the names of the tool files that are not in
+// the install folder, which excludes files kept back by the reinstall rule, or the kinds
+// ("*.dvb", ...) when the source folder cannot be listed.
 std::vector<std::string> DeployProgramFiles(FileSystem& files, const InstallLocations& locations);
 
 }  // namespace setup

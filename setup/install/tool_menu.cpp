@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "setup/install/install_run.h"
+#include "setup/install/placement.h"
 
 namespace setup {
 
@@ -38,7 +38,10 @@ class MenuFileInProgress {
   MenuFileInProgress(FileSystem& files, std::string path) : files_(files), path_(std::move(path)) {}
   MenuFileInProgress(const MenuFileInProgress&) = delete;
   MenuFileInProgress& operator=(const MenuFileInProgress&) = delete;
-  ~MenuFileInProgress() { Discard(); }
+  ~MenuFileInProgress() {
+    file_.reset();  // first: Windows removes no file that is still open without sharing
+    if (may_exist_) (void)files_.Remove(path_);
+  }
 
   bool Open() {
     may_exist_ = true;  // a failed open may still have left a file
@@ -49,14 +52,9 @@ class MenuFileInProgress {
   bool Install(const std::string& menu_path) {
     const bool closed = file_->Close().ok();
     file_.reset();
-    if (!closed || !files_.Replace(path_, menu_path).ok()) return false;
+    if (!closed || !PlaceFile(files_, path_, menu_path, /*replace=*/true).ok()) return false;
     may_exist_ = false;
     return true;
-  }
-  void Discard() {
-    file_.reset();  // first: Windows removes no file that is still open without sharing
-    if (may_exist_) (void)files_.Remove(path_);
-    may_exist_ = false;
   }
 
  private:
@@ -121,16 +119,20 @@ std::size_t ToolMenuBuilder::Consume(std::string_view text, bool at_end, std::st
   std::size_t hold = text.size();
   if (!at_end) {
     // The last bytes may start a placeholder that the next ones end, and whether it starts a
-    // character depends on the lead bytes before it: those are held back, from a character
-    // start on (after a byte that is no lead byte, which always ends a character).
+    // character depends on the lead bytes before it: an odd one out is held back with it.
+    // (A byte that is no lead byte always ends a character.)
     std::size_t xs = 0;
     while (xs + 1 < kPlaceholder.size() && hold - xs > boundary && text[hold - xs - 1] == 'x') {
       ++xs;
     }
     hold -= xs;
-    while (hold > boundary && code_page_.IsLeadByte(static_cast<unsigned char>(text[hold - 1]))) {
-      --hold;
+    std::size_t leads = hold;
+    while (leads > boundary && code_page_.IsLeadByte(static_cast<unsigned char>(text[leads - 1]))) {
+      --leads;
     }
+    // The run of lead bytes starts a character, so it pairs off from its start: whole pairs
+    // are settled now, and a line of nothing but lead bytes is never held whole.
+    hold = leads + (hold - leads) / 2 * 2;
   }
   menu.append(text.substr(copied, hold - copied));
   return hold;
@@ -186,25 +188,23 @@ std::string BuildToolMenu(std::string_view template_bytes, std::string_view repl
   return Build(template_bytes, replacement, code_page, &inserted_at);
 }
 
-bool GenerateToolMenu(Program& program) {
-  const Platform& platform = program.platform();
-  FileSystem& files = platform.files;
-  const CodePage& code_page = platform.system.AnsiCodePage();
-  const InstallLocations& locations = program.locations();
+MenuOutcome GenerateToolMenu(FileSystem& files, System& system, const InstallLocations& locations) {
+  const CodePage& code_page = system.AnsiCodePage();
+  const std::string temporary = InFolder(locations.SourceDir, kMenuTempName);
+  // A killed run's leftover would otherwise be written through, read-only mark and all.
+  (void)RemoveFile(files, temporary);
 
   std::unique_ptr<ReadableFile> file;
   if (const Status opened =
           files.OpenForReading(InFolder(locations.SourceDir, kTemplateName), file);
       !opened.ok()) {
     // A template that is there but locked or refused is not missing.
-    AbortSetup(program, opened.code() == StatusCode::kNotFound ? kNoTemplateReason
-                                                               : kUnreadableTemplateReason);
-    return false;
+    return {opened.code() == StatusCode::kNotFound ? kNoTemplateReason : kUnreadableTemplateReason};
   }
   std::string replacement;
   bool writable = code_page.FromUtf8(locations.InstallDirSlash + "/", replacement).ok();
   ToolMenuBuilder builder(replacement, code_page);
-  MenuFileInProgress menu_file(files, InFolder(locations.SourceDir, kMenuTempName));
+  MenuFileInProgress menu_file(files, temporary);
   const auto chunk = std::make_unique_for_overwrite<char[]>(kChunkSize);
   std::string menu;
   menu.reserve(2 * kChunkSize);
@@ -212,9 +212,7 @@ bool GenerateToolMenu(Program& program) {
     std::size_t got = 0;
     if (!file->Read(std::span<char>(chunk.get(), kChunkSize), got).ok()) {
       // Whatever was written would be a truncated menu.
-      menu_file.Discard();
-      AbortSetup(program, kUnreadableTemplateReason);
-      return false;
+      return {kUnreadableTemplateReason};
     }
     // Not before: an unreadable template must leave nothing behind and be reported as such.
     if (first && writable) writable = menu_file.Open();
@@ -234,14 +232,12 @@ bool GenerateToolMenu(Program& program) {
     writable = menu_file.Append(menu);
   }
 
-  platform.system.Sleep(1000);
+  system.Sleep(1000);
 
   if (!writable || !menu_file.Install(InFolder(locations.SourceDir, kMenuFileName))) {
-    menu_file.Discard();
-    AbortSetup(program, kUnwritableMenuReason);
-    return false;
+    return {kUnwritableMenuReason};
   }
-  return true;
+  return {};
 }
 
 }  // namespace setup

@@ -7,8 +7,9 @@
 #include <string_view>
 #include <vector>
 
+#include "setup/env/locations.h"
+#include "setup/platform/file_system.h"
 #include "setup/platform/system.h"
-#include "setup/screens/program.h"
 
 namespace setup {
 
@@ -37,8 +38,8 @@ std::string BuildToolMenu(std::string_view template_bytes, std::string_view repl
 
 // BuildToolMenu for a template that comes in pieces, cut anywhere (inside a line, a CR LF, a
 // placeholder or a character): the bytes and offsets are those of the whole template. Between
-// calls it keeps only the bytes the next piece could still change: a placeholder's possible
-// start and the run of lead bytes before it.
+// calls it keeps only the bytes the next piece could still change, at most a lead byte and a
+// placeholder's possible start, so time and memory stay linear in the template for any line.
 class ToolMenuBuilder {
  public:
   // `replacement`, `code_page` and `inserted_at` must outlive the builder. The offsets of the
@@ -65,9 +66,15 @@ class ToolMenuBuilder {
   bool skip_lf_ = false;      // the last bytes ended with a CR, so an LF next belongs to it
 };
 
-// Reads the template while writing the menu from it under the temporary name, pauses, then puts
-// the menu file in place in the source folder. Returns false when it has ended the program
-// through the abort sequence.
-[[nodiscard]] bool GenerateToolMenu(Program& program);
+// How menu generation ended: with the menu file in place, or with the reason the install must
+// stop (one of the reasons above).
+struct MenuOutcome {
+  std::string_view abort_reason;  // empty when the menu file is in place
+};
+
+// Reads the template while writing the menu from it under the temporary name (a leftover of a
+// killed run is removed first), pauses, then puts the menu file in place in the source folder,
+// replacing an older one. Nothing of the menu is left when it fails.
+MenuOutcome GenerateToolMenu(FileSystem& files, System& system, const InstallLocations& locations);
 
 }  // namespace setup

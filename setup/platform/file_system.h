@@ -1,9 +1,10 @@
 #pragma once
-// File operations of the install run. Paths are UTF-8 in Windows form ("C:\dir\name"); each
-// platform maps them to its own. Every operation completes or fails whole; a file written in
-// several Appends is whole only once its Close has succeeded.
+// File operations of the install run, as small primitives: how files are put in place is the
+// program's business, over these. Paths are UTF-8 in Windows form ("C:\dir\name"); each platform
+// maps them to its own. A failed operation changes nothing unless it says otherwise.
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <span>
 #include <string>
@@ -29,15 +30,31 @@ class WritableFile {
   virtual ~WritableFile() = default;
   // Adds the bytes at the end of the file. They may wait in the system's buffers until Close.
   virtual Status Append(std::string_view bytes) = 0;
-  // Fails unless every appended byte reached the file and it was closed cleanly, a failed
-  // Append included. Nothing may be called after it but the destructor.
+  // Succeeds only when every appended byte is on the disk, so that a file renamed into place
+  // afterwards survives a power loss whole, and the file closed cleanly. A failed Append makes
+  // it fail too. Nothing may be called after it but the destructor.
   virtual Status Close() = 0;
+};
+
+enum class EntryKind : std::uint8_t {
+  kNone,    // nothing there, or it cannot be looked at
+  kFile,    // a plain file
+  kFolder,  // a plain folder
+  kLink,    // a symbolic link or junction (reparse point), whatever it leads to
+  kOther,   // a device, pipe or the like
+};
+
+struct Entry {
+  EntryKind kind = EntryKind::kNone;
+  bool read_only = false;  // the read-only attribute
 };
 
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
 
+  // Others may go on reading, writing and deleting the file meanwhile, as an editor that holds
+  // it open expects.
   virtual Status OpenForReading(const std::string& path, std::unique_ptr<ReadableFile>& file) = 0;
   // Creates the file, or empties an existing one, for appending. Where the system allows it,
   // nobody else may open the file until it is closed or abandoned.
@@ -47,15 +64,18 @@ class FileSystem {
   // Names (no folder part) of the folder's plain files, in the order the file system gives
   // them: no sub-folders, no hidden or system files.
   virtual Status ListFiles(const std::string& folder, std::vector<std::string>& names) = 0;
-  // True when a plain file is at the path.
-  virtual bool FileExists(const std::string& path) = 0;
+  // What is at the path itself: a link at its end is reported, not followed.
+  virtual Entry Inspect(const std::string& path) = 0;
   virtual Status Remove(const std::string& path) = 0;
-  // Moves the file, to another volume too. Fails with kAlreadyExists, touching neither file,
-  // when the target exists.
-  virtual Status Move(const std::string& from, const std::string& to) = 0;
-  // Puts the file at `to`, replacing what is there. Whatever happens, `to` holds either its old
-  // contents or the whole new file; `from` is gone only on success.
-  virtual Status Replace(const std::string& from, const std::string& to) = 0;
+  // Renames in one step within a volume. Fails with kNotSameVolume between volumes. Without
+  // `replace` it fails with kAlreadyExists when the target exists; with it the target is
+  // replaced, which Windows refuses for a read-only target.
+  virtual Status Rename(const std::string& from, const std::string& to, bool replace) = 0;
+  // Copies the file into a new file at `to`, which must not exist (kAlreadyExists), with its
+  // data on the disk and the source's times but without its read-only attribute. A failure may
+  // leave part of the copy at `to`.
+  virtual Status CopyToNewFile(const std::string& from, const std::string& to) = 0;
+  virtual Status SetReadOnly(const std::string& path, bool read_only) = 0;
   // True when both paths name one existing folder, however spelled or linked.
   virtual bool SameFolder(const std::string& a, const std::string& b) = 0;
 };

@@ -68,6 +68,9 @@ class FormEvents {
  public:
   virtual void Click(ControlId control) = 0;
   virtual void Activate() = 0;
+  // Whether a close would be allowed now; changes nothing. Windows asks this before it ends the
+  // session, and may still cancel the end afterwards.
+  virtual bool MayClose(std::int16_t close_mode) = 0;
   // Something other than the program asks the window to close. The owner decides and, to let
   // the close happen, discards the window itself.
   virtual void CloseRequested(std::int16_t close_mode) = 0;
@@ -93,6 +96,9 @@ class FormWindow {
   // 0 (empty) to 100 (full).
   virtual void SetProgress(ControlId bar, float value) = 0;
   virtual void SetTextAlign(ControlId label, int align) = 0;
+  // While `reason` is not empty, a shutdown or log-off shows it as what this window is busy
+  // with; empty withdraws it.
+  virtual void SetShutdownReason(std::string_view reason) = 0;
 };
 
 class FormsToolkit {

@@ -2,6 +2,7 @@
 // Errors are values: every platform operation that can fail returns a Status. Each platform
 // turns its native error (errno, GetLastError) into one in a single place.
 
+#include <exception>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -12,6 +13,7 @@ enum class StatusCode {
   kOk,
   kNotFound,       // the file or folder is not there
   kAlreadyExists,  // the target of a create or move is already there
+  kNotSameVolume,  // a rename between volumes, which only a copy can do
   kAccessDenied,
   kSharingViolation,  // another program holds the file open
   kDiskFull,
@@ -40,5 +42,16 @@ class [[nodiscard]] Status {
   StatusCode code_ = StatusCode::kOk;
   std::string message_;
 };
+
+// Inside a catch block: what the exception being handled says.
+inline std::string DescribeCurrentException() {
+  try {
+    throw;
+  } catch (const std::exception& e) {
+    return e.what();
+  } catch (...) {
+    return "an unknown exception";
+  }
+}
 
 }  // namespace setup

@@ -23,21 +23,31 @@ std::unique_ptr<Screen> Make(Program& program, ScreenKind kind) {
 }  // namespace
 
 void Screen::Click(ControlId control) {
-  Program::Running running(program_);
-  if (!program_.ended()) OnClick(control);
+  program_.Handle([&] { OnClick(control); });
 }
 
 void Screen::Activate() {
-  Program::Running running(program_);
-  if (!program_.ended()) UserForm_Activate();
+  program_.Handle([&] { UserForm_Activate(); });
+}
+
+bool Screen::MayClose(std::int16_t close_mode) {
+  std::int16_t cancel = 0;
+  program_.Handle([&] { UserForm_QueryClose(cancel, close_mode); });
+  return cancel == 0 && !program_.ended();
 }
 
 void Screen::CloseRequested(std::int16_t close_mode) {
-  Program::Running running(program_);
-  if (program_.ended()) return;
-  std::int16_t cancel = 0;
-  UserForm_QueryClose(cancel, close_mode);
-  if (cancel == 0) program_.Discard(kind_);
+  program_.Handle([&] {
+    std::int16_t cancel = 0;
+    UserForm_QueryClose(cancel, close_mode);
+    if (cancel == 0) program_.Discard(kind_);
+  });
+}
+
+std::string UnexpectedFailureText(std::string_view what) {
+  std::string text = "セットアップ中に予期しないエラーが発生しました。\r\n";
+  text += what;
+  return text;
 }
 
 void CloseGuard(std::int16_t busy, std::int16_t& cancel, std::int16_t close_mode) {
@@ -80,7 +90,7 @@ void Program::Unload(ScreenKind kind) {
 
 void Program::LoadAndShow(ScreenKind kind) {
   if (Status s = Load(kind); !s.ok()) {
-    Fail(s);
+    Fail(s.message());
     return;
   }
   Show(kind);
@@ -101,11 +111,24 @@ void Program::End(int exit_code) {
   platform_.forms.Quit(exit_code_);
 }
 
-void Program::Fail(const Status& status) {
-  std::string text = "セットアップ中に予期しないエラーが発生しました。\r\n";
-  text += status.message();
-  platform_.boxes.Ask(text, kBoxTitle, kMbOk | kMbIconError);
+void Program::Fail(std::string_view what) {
+  if (ended_) return;
+  try {
+    platform_.boxes.Ask(UnexpectedFailureText(what), kBoxTitle, kMbOk | kMbIconError);
+  } catch (...) {
+    // Out of memory even for the message: the exit status still tells.
+  }
   End(kExitAborted);
+}
+
+void Program::FailOnException() {
+  std::string what;
+  try {
+    what = DescribeCurrentException();
+  } catch (...) {
+    // No memory for the text.
+  }
+  Fail(what);
 }
 
 bool Program::AnyScreenLoaded() const {

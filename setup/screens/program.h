@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "setup/env/locations.h"
@@ -26,10 +27,14 @@ struct Platform {
 // The process's exit status, read by scripts that run the installer.
 enum ExitCode : int {
   kExitInstalled = 0,
-  kExitAborted = 1,     // a failed check or an unexpected failure
-  kExitUserLeft = 2,    // the user left before installing
-  kExitIncomplete = 3,  // installed, but some files could not be placed
+  kExitAborted = 1,       // a failed check or an unexpected failure
+  kExitUserLeft = 2,      // the user left before installing
+  kExitIncomplete = 3,    // installed, but some files could not be placed
+  kExitAnotherSetup = 4,  // another setup is running; this one did nothing
 };
+
+// The text of the box that reports an unexpected failure, `what` naming it.
+std::string UnexpectedFailureText(std::string_view what);
 
 enum class ScreenKind { kUserForm1, kUserForm2, kUserForm4 };
 
@@ -46,6 +51,9 @@ class Screen : public FormEvents {
   Screen& operator=(const Screen&) = delete;
 
   FormWindow& window() { return *window_; }
+  // False once the screen is unloaded, or closed from outside while one of its handlers waits
+  // in a message box: its window is gone and must not be touched.
+  bool loaded() const { return window_ != nullptr; }
 
  protected:
   Screen(Program& program, ScreenKind kind, const FormSpec& layout)
@@ -62,6 +70,7 @@ class Screen : public FormEvents {
   friend class Program;
   void Click(ControlId control) final;
   void Activate() final;
+  bool MayClose(std::int16_t close_mode) final;
   void CloseRequested(std::int16_t close_mode) final;
 
   const ScreenKind kind_;
@@ -96,7 +105,11 @@ class Program {
   // handler runs. The caller returns straight away.
   void End(int exit_code);
   // An unexpected failure: one message box saying what failed, then End.
-  void Fail(const Status& status);
+  void Fail(std::string_view what);
+  // Runs program code as a handler: the program ends once the outermost one finishes with no
+  // screen loaded, and an exception ends it through Fail instead of escaping to the system.
+  template <class Handler>
+  void Handle(Handler&& handler);
 
   template <class T>
   T* Find() {
@@ -106,8 +119,7 @@ class Program {
   // The status the program exits with unless it ends otherwise.
   void set_exit_code(int code) { exit_code_ = code; }
 
-  // Marks code of the program as running. When the outermost one finishes with no screen
-  // loaded, the program ends.
+ private:
   class Running {
    public:
     explicit Running(Program& program) : program_(program) { ++program_.depth_; }
@@ -118,8 +130,8 @@ class Program {
    private:
     Program& program_;
   };
+  void FailOnException();
 
- private:
   friend class Screen;
   std::unique_ptr<Screen>& Slot(ScreenKind kind) { return slots_[static_cast<std::size_t>(kind)]; }
   // Closes the window now; the object lives until no handler runs, since it may be the one
@@ -136,5 +148,16 @@ class Program {
   bool ended_ = false;
   int exit_code_ = kExitUserLeft;
 };
+
+template <class Handler>
+void Program::Handle(Handler&& handler) {
+  Running running(*this);
+  if (ended_) return;
+  try {
+    handler();
+  } catch (...) {
+    FailOnException();
+  }
+}
 
 }  // namespace setup

@@ -3,9 +3,8 @@
 namespace setup {
 
 void Main(Program& program) {
-  // Counts as running code, so the program cannot end before the first screen exists.
-  Program::Running running(program);
-  program.LoadAndShow(ScreenKind::kUserForm1);
+  // A handler, so the program cannot end before the first screen exists.
+  program.Handle([&] { program.LoadAndShow(ScreenKind::kUserForm1); });
 }
 
 }  // namespace setup

@@ -76,7 +76,8 @@ void UserForm2::CommandButton1_Click() {
 void UserForm2::CommandButton2_Click() {
   const int answer = program_.platform().boxes.Ask("インストールを中止します。よろしいですか？",
                                                    kBoxTitle, kMbYesNo);
-  if (answer != kIdYes) return;
+  // Closed from outside while asking: nothing is left to hide.
+  if (answer != kIdYes || !loaded()) return;
   program_.Hide(kKind);
   program_.Unload(kKind);
 }

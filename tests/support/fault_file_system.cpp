@@ -1,195 +1,148 @@
 #include "tests/support/fault_file_system.h"
 
-#include <cstddef>
-#include <optional>
-#include <span>
-#include <string_view>
 #include <utility>
 
 namespace setup::testing {
-
-struct FaultFileSystem::State {
-  struct Fault {
-    FsOp op;
-    std::string path;
-    StatusCode code;
-  };
-  std::vector<Fault> faults;
-  std::size_t calls = 0;
-  std::size_t failing_call = 0;  // 0: none
-  StatusCode failing_call_code = StatusCode::kOk;
-  std::vector<std::string> failed_calls;
-
-  // The status the call must fail with, or Ok. `call` names it in the failure's message.
-  Status Enter(FsOp op, std::string call, std::string_view path, std::string_view other_path = {});
-};
-
 namespace {
 
-char LowerAscii(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+using State = FaultFileSystem::State;
+
+Status Refused(const std::string& what) {
+  return Status::Error(StatusCode::kAccessDenied, what + ": read-only");
 }
 
-bool EqualIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-  }
-  return true;
+char Drive(const std::string& path) {
+  return path.size() > 1 && path[1] == ':' ? static_cast<char>(path[0] & ~0x20) : '\0';
 }
 
-bool Matches(std::string_view pattern, std::string_view path) {
-  if (pattern.empty()) return true;
-  if (path.size() < pattern.size()) return false;
-  const std::size_t start = path.size() - pattern.size();
-  if (!EqualIgnoringCase(path.substr(start), pattern)) return false;
-  return start == 0 || path[start - 1] == '\\' || path[start - 1] == '/';
-}
-
-class FaultReadableFile final : public ReadableFile {
+class FaultReadable final : public ReadableFile {
  public:
-  FaultReadableFile(std::unique_ptr<ReadableFile> inner, std::string path,
-                    std::shared_ptr<FaultFileSystem::State> state)
-      : inner_(std::move(inner)), path_(std::move(path)), state_(std::move(state)) {}
-
+  FaultReadable(std::unique_ptr<ReadableFile> inner, std::shared_ptr<State> state, std::string path)
+      : inner_(std::move(inner)), state_(std::move(state)), path_(std::move(path)) {}
   Status Read(std::span<char> buffer, std::size_t& got) override {
-    Status fault = state_->Enter(FsOp::kRead, "read " + path_, path_);
-    return fault.ok() ? inner_->Read(buffer, got) : fault;
+    if (Status s = state_->Check("read " + path_, false); !s.ok()) return s;
+    Status s = inner_->Read(buffer, got);
+    return s.ok() ? state_->Check("read " + path_, true) : s;
   }
 
  private:
   std::unique_ptr<ReadableFile> inner_;
+  std::shared_ptr<State> state_;
   std::string path_;
-  std::shared_ptr<FaultFileSystem::State> state_;
 };
 
-class FaultWritableFile final : public WritableFile {
+class FaultWritable final : public WritableFile {
  public:
-  FaultWritableFile(std::unique_ptr<WritableFile> inner, std::string path,
-                    std::shared_ptr<FaultFileSystem::State> state)
-      : inner_(std::move(inner)), path_(std::move(path)), state_(std::move(state)) {}
-
+  FaultWritable(std::unique_ptr<WritableFile> inner, std::shared_ptr<State> state, std::string path)
+      : inner_(std::move(inner)), state_(std::move(state)), path_(std::move(path)) {}
+  // A lost write makes the close fail too, as the real files do.
   Status Append(std::string_view bytes) override {
-    Status fault = state_->Enter(FsOp::kAppend, "append " + path_, path_);
-    if (!fault.ok()) {
-      lost_bytes_ = true;
-      return fault;
-    }
-    return inner_->Append(bytes);
+    Status s = state_->Check("append " + path_, false);
+    if (s.ok()) s = inner_->Append(bytes);
+    if (s.ok()) s = state_->Check("append " + path_, true);
+    if (!s.ok()) lost_ = true;
+    return s;
   }
-
   Status Close() override {
-    if (Status fault = state_->Enter(FsOp::kClose, "close " + path_, path_); !fault.ok()) {
-      return fault;
-    }
-    Status closed = inner_->Close();
-    if (closed.ok() && lost_bytes_) {
-      return Status::Error(StatusCode::kIoError, "close " + path_ + ": an append was failed");
-    }
-    return closed;
+    if (Status s = state_->Check("close " + path_, false); !s.ok()) return s;
+    Status s = inner_->Close();
+    if (s.ok() && lost_) s = Status::Error(StatusCode::kIoError, "close " + path_ + ": lost write");
+    return s.ok() ? state_->Check("close " + path_, true) : s;
   }
 
  private:
   std::unique_ptr<WritableFile> inner_;
+  std::shared_ptr<State> state_;
   std::string path_;
-  std::shared_ptr<FaultFileSystem::State> state_;
-  bool lost_bytes_ = false;
+  bool lost_ = false;
 };
 
 }  // namespace
 
-Status FaultFileSystem::State::Enter(FsOp op, std::string call, std::string_view path,
-                                     std::string_view other_path) {
-  ++calls;
-  std::optional<StatusCode> code;
-  if (calls == failing_call) code = failing_call_code;
-  for (const Fault& fault : faults) {
-    if (code) break;
-    if (fault.op != op) continue;
-    if (Matches(fault.path, path) || (!other_path.empty() && Matches(fault.path, other_path))) {
-      code = fault.code;
-    }
-  }
-  if (!code) return Status::Ok();
-  failed_calls.push_back(call);
-  return Status::Error(*code, std::move(call) + ": injected fault");
+Status State::Check(const std::string& call, bool after_effect) {
+  if (!after_effect) ++calls;
+  if (fail_at == 0 || calls != fail_at || after_effect != after) return Status::Ok();
+  failed = call;
+  return Status::Error(code, "injected: " + call);
 }
 
-FaultFileSystem::FaultFileSystem(FileSystem& inner)
-    : inner_(inner), state_(std::make_shared<State>()) {}
-
-FaultFileSystem::~FaultFileSystem() = default;
-
-void FaultFileSystem::FailOn(FsOp op, std::string path, StatusCode code) {
-  state_->faults.push_back({op, std::move(path), code});
+void FaultFileSystem::FailCall(std::size_t n, StatusCode code, bool after) {
+  *state_ = State{.calls = 0, .fail_at = n, .code = code, .after = after};
 }
 
-void FaultFileSystem::FailCall(std::size_t n, StatusCode code) {
-  state_->failing_call = n;
-  state_->failing_call_code = code;
-}
-
-std::size_t FaultFileSystem::calls() const {
-  return state_->calls;
-}
-
-const std::vector<std::string>& FaultFileSystem::failed_calls() const {
-  return state_->failed_calls;
+template <class Op>
+Status FaultFileSystem::Run(const std::string& call, Op&& op) {
+  if (Status s = state_->Check(call, false); !s.ok()) return s;
+  Status s = op();
+  return s.ok() ? state_->Check(call, true) : s;
 }
 
 Status FaultFileSystem::OpenForReading(const std::string& path,
                                        std::unique_ptr<ReadableFile>& file) {
-  if (Status fault = state_->Enter(FsOp::kOpen, "open " + path, path); !fault.ok()) return fault;
-  std::unique_ptr<ReadableFile> inner_file;
-  if (Status status = inner_.OpenForReading(path, inner_file); !status.ok()) return status;
-  file = std::make_unique<FaultReadableFile>(std::move(inner_file), path, state_);
-  return Status::Ok();
+  std::unique_ptr<ReadableFile> inner;
+  Status s = Run("open " + path, [&] { return inner_.OpenForReading(path, inner); });
+  if (s.ok()) file = std::make_unique<FaultReadable>(std::move(inner), state_, path);
+  return s;
 }
 
 Status FaultFileSystem::OpenForWriting(const std::string& path,
                                        std::unique_ptr<WritableFile>& file) {
-  if (Status fault = state_->Enter(FsOp::kOpenForWriting, "open-for-writing " + path, path);
-      !fault.ok()) {
-    return fault;
-  }
-  std::unique_ptr<WritableFile> inner_file;
-  if (Status status = inner_.OpenForWriting(path, inner_file); !status.ok()) return status;
-  file = std::make_unique<FaultWritableFile>(std::move(inner_file), path, state_);
-  return Status::Ok();
+  std::unique_ptr<WritableFile> inner;
+  Status s = Run("open-for-writing " + path, [&] {
+    if (inner_.Inspect(path).read_only) return Refused("open " + path);
+    return inner_.OpenForWriting(path, inner);
+  });
+  if (s.ok()) file = std::make_unique<FaultWritable>(std::move(inner), state_, path);
+  return s;
 }
 
 Status FaultFileSystem::MakeFolder(const std::string& path) {
-  Status fault = state_->Enter(FsOp::kMakeFolder, "make-folder " + path, path);
-  return fault.ok() ? inner_.MakeFolder(path) : fault;
+  return Run("make-folder " + path, [&] { return inner_.MakeFolder(path); });
 }
 
 Status FaultFileSystem::ListFiles(const std::string& folder, std::vector<std::string>& names) {
-  Status fault = state_->Enter(FsOp::kList, "list " + folder, folder);
-  return fault.ok() ? inner_.ListFiles(folder, names) : fault;
+  return Run("list " + folder, [&] { return inner_.ListFiles(folder, names); });
 }
 
-bool FaultFileSystem::FileExists(const std::string& path) {
-  return state_->Enter(FsOp::kExists, "exists " + path, path).ok() && inner_.FileExists(path);
+Entry FaultFileSystem::Inspect(const std::string& path) {
+  Entry entry;
+  const Status s = Run("inspect " + path, [&] {
+    entry = inner_.Inspect(path);
+    return Status::Ok();
+  });
+  return s.ok() ? entry : Entry{};
 }
 
 Status FaultFileSystem::Remove(const std::string& path) {
-  Status fault = state_->Enter(FsOp::kRemove, "remove " + path, path);
-  return fault.ok() ? inner_.Remove(path) : fault;
+  return Run("remove " + path, [&] {
+    if (inner_.Inspect(path).read_only) return Refused("remove " + path);
+    return inner_.Remove(path);
+  });
 }
 
-Status FaultFileSystem::Move(const std::string& from, const std::string& to) {
-  Status fault = state_->Enter(FsOp::kMove, "move " + from + " -> " + to, from, to);
-  return fault.ok() ? inner_.Move(from, to) : fault;
+Status FaultFileSystem::Rename(const std::string& from, const std::string& to, bool replace) {
+  return Run("rename " + from + " -> " + to, [&] {
+    if (Drive(from) != Drive(to)) return Status::Error(StatusCode::kNotSameVolume, "rename");
+    if (replace && inner_.Inspect(to).read_only) return Refused("replace " + to);
+    return inner_.Rename(from, to, replace);
+  });
 }
 
-Status FaultFileSystem::Replace(const std::string& from, const std::string& to) {
-  Status fault = state_->Enter(FsOp::kReplace, "replace " + from + " -> " + to, from, to);
-  return fault.ok() ? inner_.Replace(from, to) : fault;
+Status FaultFileSystem::CopyToNewFile(const std::string& from, const std::string& to) {
+  return Run("copy " + from + " -> " + to, [&] { return inner_.CopyToNewFile(from, to); });
+}
+
+Status FaultFileSystem::SetReadOnly(const std::string& path, bool read_only) {
+  return Run("set-read-only " + path, [&] { return inner_.SetReadOnly(path, read_only); });
 }
 
 bool FaultFileSystem::SameFolder(const std::string& a, const std::string& b) {
-  return state_->Enter(FsOp::kSameFolder, "same-folder " + a + " | " + b, a, b).ok() &&
-         inner_.SameFolder(a, b);
+  bool same = false;
+  const Status s = Run("same-folder " + a + " | " + b, [&] {
+    same = inner_.SameFolder(a, b);
+    return Status::Ok();
+  });
+  return s.ok() && same;
 }
 
 }  // namespace setup::testing

@@ -16,6 +16,8 @@ StatusCode CodeFromErrno(int err) {
     case EEXIST:
     case ENOTEMPTY:
       return StatusCode::kAlreadyExists;
+    case EXDEV:
+      return StatusCode::kNotSameVolume;
     case EACCES:
     case EPERM:
     case EROFS:

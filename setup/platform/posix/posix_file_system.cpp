@@ -5,7 +5,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstddef>
 #include <span>
@@ -116,13 +115,14 @@ struct CopyFailure {
 
 // Copies the plain file `from` into a file that this call creates at `to`, then flushes and
 // closes it. Fails with EEXIST, touching nothing, when `to` exists; after any other failure
-// nothing it created is left behind.
-CopyFailure CopyToNewFile(const std::string& from, const std::string& to) {
+// nothing it created is left behind. The copy is writable whatever the source's mode: a
+// read-only mark (files from a CD) would only stand in the way of the next replacement.
+CopyFailure CopyInto(const std::string& from, const std::string& to) {
   UniqueFd in;
   struct stat info {};
   if (const int err = OpenPlainFile(from, in, info)) return {err, true};
   UniqueFd out;
-  if (const int err = OpenFile(to, O_WRONLY | O_CREAT | O_EXCL, info.st_mode & 0777, out)) {
+  if (const int err = OpenFile(to, O_WRONLY | O_CREAT | O_EXCL, 0666, out)) {
     return {err, false};
   }
   bool failed_reading = false;
@@ -143,20 +143,8 @@ CopyFailure CopyToNewFile(const std::string& from, const std::string& to) {
   return {};
 }
 
-// link() failures that only say hard links cannot serve this move (another file system, or one
-// without hard links), so copying can; anything else would fail the copy too.
-bool LinkUnavailable(int err) {
-  return err == EXDEV || err == EPERM || err == ENOTSUP || err == EOPNOTSUPP || err == ENOSYS ||
-         err == EMLINK;
-}
-
 std::string BothPaths(const std::string& from, const std::string& to) {
   return from + " -> " + to;
-}
-
-std::string TemporaryNameBeside(const std::string& path) {
-  static std::atomic<unsigned> counter{0};
-  return path + ".~setup-" + std::to_string(::getpid()) + "-" + std::to_string(++counter);
 }
 
 bool IsAsciiLetter(char c) {
@@ -201,6 +189,7 @@ class PosixWritableFile final : public WritableFile {
   }
 
   Status Close() override {
+    if (err_ == 0 && ::fsync(fd_.get()) != 0) err_ = errno;
     const int close_err = fd_.Close();
     if (err_ == 0) err_ = close_err;
     if (err_ != 0) return StatusFromErrno(err_, "write", path_);
@@ -298,11 +287,15 @@ Status PosixFileSystem::ListFiles(const std::string& folder, std::vector<std::st
   return Status::Ok();
 }
 
-bool PosixFileSystem::FileExists(const std::string& path) {
+Entry PosixFileSystem::Inspect(const std::string& path) {
   std::string mapped;
-  if (!MapPath(path, mapped).ok()) return false;
   struct stat info {};
-  return ::stat(mapped.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+  if (!MapPath(path, mapped).ok() || ::lstat(mapped.c_str(), &info) != 0) return {};
+  const bool read_only = (info.st_mode & 0222) == 0;
+  if (S_ISLNK(info.st_mode)) return {EntryKind::kLink, read_only};
+  if (S_ISDIR(info.st_mode)) return {EntryKind::kFolder, read_only};
+  if (S_ISREG(info.st_mode)) return {EntryKind::kFile, read_only};
+  return {EntryKind::kOther, read_only};
 }
 
 Status PosixFileSystem::Remove(const std::string& path) {
@@ -312,59 +305,48 @@ Status PosixFileSystem::Remove(const std::string& path) {
   return Status::Ok();
 }
 
-Status PosixFileSystem::Move(const std::string& from, const std::string& to) {
+Status PosixFileSystem::Rename(const std::string& from, const std::string& to, bool replace) {
   std::string source;
   std::string target;
   if (Status status = MapPath(from, source); !status.ok()) return status;
   if (Status status = MapPath(to, target); !status.ok()) return status;
-
-  if (::link(source.c_str(), target.c_str()) == 0) {
-    if (::unlink(source.c_str()) != 0) {
-      const int err = errno;
-      ::unlink(target.c_str());
-      return StatusFromErrno(err, "move", from);
+  if (replace) {
+    if (::rename(source.c_str(), target.c_str()) != 0) {
+      return StatusFromErrno(errno, "rename", BothPaths(from, to));
     }
     return Status::Ok();
   }
-  const int link_err = errno;
-  if (link_err == EEXIST) return StatusFromErrno(link_err, "move", to);
-  if (!LinkUnavailable(link_err)) return StatusFromErrno(link_err, "move", BothPaths(from, to));
-
-  if (const CopyFailure failure = CopyToNewFile(source, target); failure.err != 0) {
-    return StatusFromErrno(failure.err, "move", failure.at_source ? from : to);
+  // A hard link never overwrites: the target appears whole, or the call fails with EEXIST.
+  if (::link(source.c_str(), target.c_str()) != 0) {
+    return StatusFromErrno(errno, "rename", BothPaths(from, to));
   }
   if (::unlink(source.c_str()) != 0) {
     const int err = errno;
     ::unlink(target.c_str());
-    return StatusFromErrno(err, "move", from);
+    return StatusFromErrno(err, "rename", from);
   }
   return Status::Ok();
 }
 
-Status PosixFileSystem::Replace(const std::string& from, const std::string& to) {
+Status PosixFileSystem::CopyToNewFile(const std::string& from, const std::string& to) {
   std::string source;
   std::string target;
   if (Status status = MapPath(from, source); !status.ok()) return status;
   if (Status status = MapPath(to, target); !status.ok()) return status;
-
-  if (::rename(source.c_str(), target.c_str()) == 0) return Status::Ok();
-  if (errno != EXDEV) return StatusFromErrno(errno, "replace", BothPaths(from, to));
-
-  // The copy goes beside the target first, so that the target changes in one rename.
-  std::string temporary;
-  for (int attempt = 0;; ++attempt) {
-    temporary = TemporaryNameBeside(target);
-    const CopyFailure failure = CopyToNewFile(source, temporary);
-    if (failure.err == 0) break;
-    if (failure.err == EEXIST && attempt < 100) continue;  // a leftover of an earlier run
-    return StatusFromErrno(failure.err, "replace", failure.at_source ? from : to);
+  if (const CopyFailure failure = CopyInto(source, target); failure.err != 0) {
+    return StatusFromErrno(failure.err, "copy", failure.at_source ? from : to);
   }
-  if (::rename(temporary.c_str(), target.c_str()) != 0) {
-    const int err = errno;
-    ::unlink(temporary.c_str());
-    return StatusFromErrno(err, "replace", to);
-  }
-  if (::unlink(source.c_str()) != 0) return StatusFromErrno(errno, "replace", from);
+  return Status::Ok();
+}
+
+Status PosixFileSystem::SetReadOnly(const std::string& path, bool read_only) {
+  std::string mapped;
+  if (Status status = MapPath(path, mapped); !status.ok()) return status;
+  struct stat info {};
+  if (::stat(mapped.c_str(), &info) != 0) return StatusFromErrno(errno, "set attributes", path);
+  // The read-only attribute is the write bits, as Wine shows it.
+  const mode_t mode = read_only ? (info.st_mode & 07555) : (info.st_mode & 07777) | 0200;
+  if (::chmod(mapped.c_str(), mode) != 0) return StatusFromErrno(errno, "set attributes", path);
   return Status::Ok();
 }
 

@@ -26,23 +26,21 @@ class PosixFileSystem final : public FileSystem {
 
   // Plain files only: a folder fails with kAccessDenied, a device or pipe with kOther.
   Status OpenForReading(const std::string& path, std::unique_ptr<ReadableFile>& file) override;
-  // Others are not kept out, POSIX having no sharing modes. Not flushed to the disk: like a
-  // Windows write, the bytes are in the system's hands once the file is closed.
+  // Others are not kept out, POSIX having no sharing modes.
   Status OpenForWriting(const std::string& path, std::unique_ptr<WritableFile>& file) override;
   Status MakeFolder(const std::string& path) override;
   // Hidden files are those whose names start with '.'. A symbolic link counts as a file when
   // it leads to one; a dangling link is left out.
   Status ListFiles(const std::string& folder, std::vector<std::string>& names) override;
-  bool FileExists(const std::string& path) override;
+  Entry Inspect(const std::string& path) override;
   Status Remove(const std::string& path) override;
-  // Within one file system: a hard link to the target, then the source name removed, so an
-  // existing target is never overwritten. Across file systems, or where hard links are not
-  // supported: a copy into a newly created target, flushed, then the source removed; on
-  // failure the partial target is removed and the source left as it was.
-  Status Move(const std::string& from, const std::string& to) override;
-  // Within one file system: rename. Across file systems: a copy to a temporary file beside
-  // the target, flushed, renamed over the target, then the source removed.
-  Status Replace(const std::string& from, const std::string& to) override;
+  // Within one file system only: between two, rename(2) fails with EXDEV (kNotSameVolume).
+  // Without `replace`, a hard link to the target and the source name removed, so that an
+  // existing target is never overwritten.
+  Status Rename(const std::string& from, const std::string& to, bool replace) override;
+  Status CopyToNewFile(const std::string& from, const std::string& to) override;
+  // Read-only is a file without write bits, as Wine shows it.
+  Status SetReadOnly(const std::string& path, bool read_only) override;
   bool SameFolder(const std::string& a, const std::string& b) override;
 
  private:

@@ -16,8 +16,9 @@ namespace {
 
 // Fixed size: a title bar with the system menu and its close box, nothing to resize or minimise.
 constexpr DWORD kFormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
-// A dialog frame carries no icon in the title bar.
-constexpr DWORD kFormExStyle = WS_EX_DLGMODALFRAME;
+// A dialog frame carries no icon in the title bar. The dialog manager's Tab walks the controls
+// of a control parent.
+constexpr DWORD kFormExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
 
 // Posted by Show, so that the screen's activation handler runs after the caller has returned.
 constexpr UINT kActivateMessage = WM_APP + 1;
@@ -90,7 +91,6 @@ Status Win32Form::Create(Win32FormsToolkit& toolkit, const FormSpec& layout, For
 }
 
 Win32Form::~Win32Form() {
-  *alive_ = false;
   toolkit_.Removed(this);
   if (hwnd_ != nullptr) {
     // No message of the dying window may reach this object any more.
@@ -102,18 +102,19 @@ Win32Form::~Win32Form() {
 Status Win32Form::CreateControls() {
   const std::size_t count = layout_.controls.size();
   controls_.assign(count, nullptr);
-  // Creation in tab-index order makes the z-order, which screen readers follow, the tab order.
-  tab_order_.resize(count);
-  std::iota(tab_order_.begin(), tab_order_.end(), std::size_t{0});
-  std::stable_sort(tab_order_.begin(), tab_order_.end(), [&](std::size_t a, std::size_t b) {
+  // The z-order is the dialog manager's tab order (and what screen readers follow): controls
+  // are made in tab-index order.
+  std::vector<std::size_t> tab_order(count);
+  std::iota(tab_order.begin(), tab_order.end(), std::size_t{0});
+  std::stable_sort(tab_order.begin(), tab_order.end(), [&](std::size_t a, std::size_t b) {
     return layout_.controls[a].tab_index < layout_.controls[b].tab_index;
   });
-  for (std::size_t index : tab_order_) {
+  for (std::size_t index : tab_order) {
     const ControlSpec& entry = layout_.controls[index];
     const KindTraits traits = TraitsOf(entry.kind);
     DWORD style = WS_CHILD | WS_VISIBLE | traits.style;
     if (entry.kind == ControlKind::kLabel) style |= LabelAlignStyle(entry.align, entry.word_wrap);
-    if (entry.kind == ControlKind::kButton && entry.tab_stop) style |= WS_TABSTOP;
+    if (entry.tab_stop) style |= WS_TABSTOP;
     if (!entry.enabled) style |= WS_DISABLED;
     const auto id = static_cast<INT_PTR>(kFirstControlId + static_cast<int>(index));
     HWND control =
@@ -200,8 +201,24 @@ void Win32Form::AddListRow(ControlId list, std::string_view text) {
 }
 
 void Win32Form::SetProgress(ControlId bar, float value) {
-  const long position = std::lround(std::clamp(value, 0.0f, 100.0f));
-  SendMessageW(Control(bar), PBM_SETPOS, static_cast<WPARAM>(position), 0);
+  HWND control = Control(bar);
+  const auto position = static_cast<WPARAM>(std::lround(std::clamp(value, 0.0f, 100.0f)));
+  // With visual styles the bar glides towards a higher position, so the painted bar lags the
+  // value ("setup complete..." over a bar short of full), while a lower one is drawn at once:
+  // each value is reached from one above it. At the top the range grows by one for a moment.
+  const bool at_top = position >= 100;
+  if (at_top) SendMessageW(control, PBM_SETRANGE32, 0, 101);
+  SendMessageW(control, PBM_SETPOS, position + 1, 0);
+  SendMessageW(control, PBM_SETPOS, position, 0);
+  if (at_top) SendMessageW(control, PBM_SETRANGE32, 0, 100);
+}
+
+void Win32Form::SetShutdownReason(std::string_view reason) {
+  if (reason.empty()) {
+    ShutdownBlockReasonDestroy(hwnd_);
+  } else {
+    ShutdownBlockReasonCreate(hwnd_, Wide(reason).c_str());
+  }
 }
 
 void Win32Form::SetTextAlign(ControlId label, int align) {
@@ -215,74 +232,24 @@ void Win32Form::SetTextAlign(ControlId label, int align) {
   InvalidateRect(control, nullptr, TRUE);
 }
 
-HWND Win32Form::NextTabStop(HWND from, bool backwards) const {
-  const std::vector<std::size_t>& order = tab_order_;
-  const auto n = static_cast<std::ptrdiff_t>(order.size());
-  if (n == 0) return nullptr;
-  std::ptrdiff_t position = backwards ? n : -1;
-  for (std::ptrdiff_t i = 0; i < n; ++i) {
-    if (controls_[order[static_cast<std::size_t>(i)]] == from) position = i;
-  }
-  for (std::ptrdiff_t step = 1; step <= n; ++step) {
-    const std::ptrdiff_t i = ((position + (backwards ? -step : step)) % n + n) % n;
-    const std::size_t index = order[static_cast<std::size_t>(i)];
-    const ControlSpec& entry = layout_.controls[index];
-    HWND control = controls_[index];
-    // Only buttons take the focus from the keyboard; the list is reached by the mouse alone.
-    if (entry.kind == ControlKind::kButton && entry.tab_stop && IsWindowEnabled(control) &&
-        IsWindowVisible(control)) {
-      return control;
-    }
-  }
-  return nullptr;
-}
-
 void Win32Form::RestoreFocus() {
   HWND target = saved_focus_;
   if (target == nullptr || !IsWindowEnabled(target) || !IsWindowVisible(target)) {
-    target = NextTabStop(nullptr, false);
+    target = GetNextDlgTabItem(hwnd_, nullptr, FALSE);
   }
   if (target != nullptr) ::SetFocus(target);
 }
 
-bool Win32Form::HandleKey(const MSG& msg) {
-  if (msg.message == WM_CHAR) {
-    // Characters of keys handled below would only beep.
-    return msg.wParam == L'\t' || msg.wParam == L'\r' || msg.wParam == 0x1B;
+LRESULT Win32Form::OnGetDefId() const {
+  // The dialog manager presses the default button on Enter. No button is the default: the
+  // focused one is answered instead, so that Enter presses it, as Space does.
+  HWND focus = GetFocus();
+  const int index = GetDlgCtrlID(focus) - kFirstControlId;
+  if (Control(index) != focus ||
+      layout_.controls[static_cast<std::size_t>(index)].kind != ControlKind::kButton) {
+    return 0;
   }
-  if (msg.message != WM_KEYDOWN) return false;
-  switch (msg.wParam) {
-    case VK_TAB: {
-      if (GetKeyState(VK_CONTROL) < 0 || GetKeyState(VK_MENU) < 0) return false;
-      const bool backwards = GetKeyState(VK_SHIFT) < 0;
-      if (HWND next = NextTabStop(GetFocus(), backwards)) {
-        ::SetFocus(next);
-        // Keyboard users see where the focus went.
-        SendMessageW(hwnd_, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
-      }
-      return true;
-    }
-    case VK_RETURN: {
-      // A held key repeats; one press is one click, or it would also answer the next box.
-      if ((msg.lParam & (LPARAM{1} << 30)) != 0) return true;
-      HWND focus = GetFocus();
-      for (std::size_t i = 0; i < controls_.size(); ++i) {
-        if (controls_[i] == focus && layout_.controls[i].kind == ControlKind::kButton &&
-            IsWindowEnabled(focus)) {
-          const int id = kFirstControlId + static_cast<int>(i);
-          // May discard this form; nothing of it is touched afterwards.
-          SendMessageW(hwnd_, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-                       reinterpret_cast<LPARAM>(focus));
-          return true;
-        }
-      }
-      return true;
-    }
-    case VK_ESCAPE:
-      return true;
-    default:
-      return false;
-  }
+  return MAKELRESULT(kFirstControlId + index, DC_HASDEFID);
 }
 
 LRESULT CALLBACK Win32Form::WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -294,7 +261,13 @@ LRESULT CALLBACK Win32Form::WindowProc(HWND hwnd, UINT message, WPARAM wparam, L
   }
   auto* form = reinterpret_cast<Win32Form*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   if (form == nullptr) return DefWindowProcW(hwnd, message, wparam, lparam);
-  return form->HandleMessage(message, wparam, lparam);
+  try {
+    return form->HandleMessage(message, wparam, lparam);
+  } catch (...) {
+    // Nothing may unwind through the system's frames; the program ends instead.
+    form->toolkit_.Abandon();
+    return 0;
+  }
 }
 
 // Each case calls one method. Events may discard the form: no case touches it afterwards.
@@ -324,7 +297,13 @@ LRESULT Win32Form::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       events_.CloseRequested(kCloseByTaskManager);
       return 0;
     case WM_QUERYENDSESSION:
-      return OnQueryEndSession();
+      // Only a question: the session may yet go on, and the screens with it.
+      return events_.MayClose(kCloseBySession) ? TRUE : FALSE;
+    case WM_ENDSESSION:
+      if (wparam != FALSE) events_.CloseRequested(kCloseBySession);
+      return 0;
+    case DM_GETDEFID:
+      return OnGetDefId();
     case WM_GETDPISCALEDSIZE:
       *reinterpret_cast<SIZE*>(lparam) = OuterSize(static_cast<UINT>(wparam));
       return TRUE;
@@ -372,13 +351,6 @@ void Win32Form::OnActivate(WPARAM wparam) {
 void Win32Form::OnDpiChanged(UINT dpi, const RECT& suggested) {
   const POINT origin{suggested.left, suggested.top};
   ApplyLayout(dpi, &origin);
-}
-
-LRESULT Win32Form::OnQueryEndSession() {
-  const std::shared_ptr<bool> alive = alive_;
-  events_.CloseRequested(kCloseBySession);
-  // A screen that is still there refused to close, and with it the end of the session.
-  return *alive ? FALSE : TRUE;
 }
 
 }  // namespace setup::win32

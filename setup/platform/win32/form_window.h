@@ -54,11 +54,9 @@ class Win32Form final : public FormWindow {
   void AddListRow(ControlId list, std::string_view text) override;
   void SetProgress(ControlId bar, float value) override;
   void SetTextAlign(ControlId label, int align) override;
+  void SetShutdownReason(std::string_view reason) override;
 
   HWND hwnd() const { return hwnd_; }
-  // Tab, Shift+Tab and Enter, as the message loop sees them before dispatch. True when the key
-  // was the form's to handle and must not be dispatched.
-  bool HandleKey(const MSG& msg);
 
   // The window procedure of the class; routes to HandleMessage of the window's form.
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
@@ -76,23 +74,18 @@ class Win32Form final : public FormWindow {
   LRESULT OnColourStatic(HDC dc, HWND control);
   void OnActivate(WPARAM wparam);
   void OnDpiChanged(UINT dpi, const RECT& suggested);
-  LRESULT OnQueryEndSession();
+  LRESULT OnGetDefId() const;
   // The control that had the focus when the window was last left, else the first tab stop.
+  // A dialog does this itself; a window of its own class must.
   void RestoreFocus();
-  // The next enabled, visible tab stop after (or before) `from` in tab-index order, wrapping.
-  HWND NextTabStop(HWND from, bool backwards) const;
 
   Win32FormsToolkit& toolkit_;
   const FormSpec& layout_;
   FormEvents& events_;
   HWND hwnd_ = nullptr;
-  std::vector<HWND> controls_;          // by table index
-  std::vector<std::size_t> tab_order_;  // table indexes in tab-index order
-  std::vector<UniqueFont> fonts_;       // by table index; null for controls with the system font
+  std::vector<HWND> controls_;     // by table index
+  std::vector<UniqueFont> fonts_;  // by table index; null for controls with the system font
   HWND saved_focus_ = nullptr;
-  // Cleared when the form is destroyed, so that a message handler can tell whether the event
-  // it raised discarded the window.
-  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
 }  // namespace setup::win32

@@ -6,11 +6,31 @@
 #include "setup/platform/win32/win32_status.h"
 
 namespace setup::win32 {
+namespace {
+
+// A held key repeats. One press is one click: a repeated Enter would press the focused button
+// again, or answer the message box the first press opened.
+bool IsHeldEnter(const MSG& msg) {
+  return msg.message == WM_KEYDOWN && msg.wParam == VK_RETURN &&
+         (msg.lParam & (LPARAM{1} << 30)) != 0;
+}
+
+// Message boxes run the system's own message loop, which shows each message to this hook first.
+LRESULT CALLBACK DropHeldEnter(int code, WPARAM wparam, LPARAM lparam) {
+  if (code == MSGF_DIALOGBOX && IsHeldEnter(*reinterpret_cast<const MSG*>(lparam))) return TRUE;
+  return CallNextHookEx(nullptr, code, wparam, lparam);
+}
+
+}  // namespace
 
 Win32FormsToolkit::Win32FormsToolkit(HINSTANCE instance)
-    : instance_(instance), monitor_(MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY)) {}
+    : instance_(instance),
+      monitor_(MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY)),
+      held_enter_hook_(
+          SetWindowsHookExW(WH_MSGFILTER, &DropHeldEnter, nullptr, GetCurrentThreadId())) {}
 
 Win32FormsToolkit::~Win32FormsToolkit() {
+  if (held_enter_hook_ != nullptr) UnhookWindowsHookEx(held_enter_hook_);
   if (form_class_ != 0) UnregisterClassW(Win32Form::kClassName, instance_);
 }
 
@@ -54,19 +74,41 @@ void Win32FormsToolkit::Quit(int exit_code) {
   PostQuitMessage(exit_code);
 }
 
+void Win32FormsToolkit::Abandon() noexcept {
+  if (failure_.empty()) {
+    try {
+      failure_ = DescribeCurrentException();
+    } catch (...) {
+      failure_ = "out of memory";  // fits the small-string buffer: allocates nothing
+    }
+  }
+  Quit(exit_code_);
+}
+
 int Win32FormsToolkit::Run() {
   MSG msg;
   while (!quitting_) {
     const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
-    if (got == 0 || got == -1) break;
+    if (got == -1) {
+      failure_ = LastErrorStatus("get the next window message").message();
+      break;
+    }
+    if (got == 0) {
+      // A WM_QUIT the program did not post (another program's, or a library's).
+      failure_ = "the message loop ended before the program did";
+      break;
+    }
     Dispatch(msg);
   }
   return exit_code_;
 }
 
-void Win32FormsToolkit::Dispatch(const MSG& msg) {
-  if (msg.message == WM_KEYDOWN || msg.message == WM_CHAR) {
-    if (Win32Form* form = FormOf(msg.hwnd); form != nullptr && form->HandleKey(msg)) return;
+void Win32FormsToolkit::Dispatch(MSG& msg) {
+  if (Win32Form* form = FormOf(msg.hwnd)) {
+    if (IsHeldEnter(msg)) return;
+    // Tab, Shift+Tab, Space and Enter on the focused button; Esc sends IDCANCEL, which no
+    // control has.
+    if (IsDialogMessageW(form->hwnd(), &msg)) return;
   }
   TranslateMessage(&msg);
   DispatchMessageW(&msg);

@@ -1,9 +1,10 @@
 #pragma once
 // The forms toolkit on plain Win32 windows: loads screens, runs the message loop with the
-// screens' keyboard handling, and ends it on Quit.
+// dialog manager's keyboard handling, and ends it on Quit.
 
 #include <windows.h>
 
+#include <string>
 #include <vector>
 
 #include "setup/platform/forms.h"
@@ -24,8 +25,13 @@ class Win32FormsToolkit final : public FormsToolkit {
   void ProcessMessages() override;
   void Quit(int exit_code) override;
 
-  // Runs the message loop until Quit and returns the exit status Quit was given.
+  // Runs the message loop until Quit and returns the exit status Quit was given. When it ends
+  // otherwise, or the program was abandoned, failure() says why.
   int Run();
+  const std::string& failure() const { return failure_; }
+  // Called inside a catch block of a window procedure, which no exception may leave: ends the
+  // message loop, and the program with it, naming the exception as the failure.
+  void Abandon() noexcept;
 
   // The window a message box belongs to: the active screen, else the screen shown last, else
   // none.
@@ -42,8 +48,8 @@ class Win32FormsToolkit final : public FormsToolkit {
 
  private:
   Status RegisterFormClass();
-  // The keyboard handling of the screens, then the usual translation and dispatch.
-  void Dispatch(const MSG& msg);
+  // The dialog manager's keyboard handling of the screens, then the usual dispatch.
+  void Dispatch(MSG& msg);
   Win32Form* FormOf(HWND hwnd) const;
 
   HINSTANCE instance_;
@@ -53,6 +59,8 @@ class Win32FormsToolkit final : public FormsToolkit {
   HMONITOR monitor_;
   bool quitting_ = false;
   int exit_code_ = 0;
+  std::string failure_;
+  HHOOK held_enter_hook_ = nullptr;
 };
 
 }  // namespace setup::win32

@@ -5,8 +5,11 @@
 // After windows.h, which it builds on.
 #include <commctrl.h>
 
+#include "setup/platform/win32/form_window.h"
 #include "setup/platform/win32/forms_toolkit.h"
 #include "setup/platform/win32/message_boxes.h"
+#include "setup/platform/win32/unique_handle.h"
+#include "setup/platform/win32/wide.h"
 #include "setup/platform/win32/win32_file_system.h"
 #include "setup/platform/win32/win32_system.h"
 #include "setup/screens/program.h"
@@ -54,23 +57,83 @@ bool LoadCommonControls() {
   return init != nullptr && init(&classes) != FALSE;
 }
 
+// Two installers at once would move the same files into the same folder. The name is the same
+// from any folder, and Global\ makes it one for every session of the machine.
+constexpr const wchar_t* kOneSetupMutex = L"Global\\Kestrelwin.Tessaradyne.Setup";
+
+// Another user's installer holds the mutex with a security descriptor that refuses us: that
+// too means one is running.
+bool AnotherSetupRuns(setup::win32::UniqueHandle& mutex) {
+  mutex = setup::win32::UniqueHandle(CreateMutexW(nullptr, FALSE, kOneSetupMutex));
+  const DWORD error = GetLastError();
+  return error == ERROR_ALREADY_EXISTS || (!mutex.valid() && error == ERROR_ACCESS_DENIED);
+}
+
+// The running installer's screen to the front, or the box it shows. Windows lets a program
+// that the user has just started give the foreground away.
+void BringOtherSetupForward() {
+  EnumWindows(
+      [](HWND window, LPARAM) -> BOOL {
+        wchar_t name[64];
+        if (!IsWindowVisible(window) || GetClassNameW(window, name, 64) == 0 ||
+            lstrcmpW(name, setup::win32::Win32Form::kClassName) != 0) {
+          return TRUE;
+        }
+        SetForegroundWindow(GetLastActivePopup(window));
+        return FALSE;
+      },
+      0);
+}
+
+void ShowUnexpectedFailure(const std::string& what) {
+  MessageBoxW(nullptr, setup::win32::Wide(setup::UnexpectedFailureText(what)).c_str(), L"SETUP",
+              MB_OK | MB_ICONERROR | MB_SETFOREGROUND | MB_TASKMODAL);
+}
+
+int RunSetup(HINSTANCE instance) {
+  setup::win32::Win32System system;
+  setup::win32::Win32FileSystem files;
+  setup::win32::Win32FormsToolkit forms(instance);
+  setup::win32::Win32MessageBoxes boxes(forms);
+  int exit_code = 0;
+  {
+    // Destroyed before the toolkit, taking its windows with it.
+    setup::Program program(setup::Platform{forms, boxes, system, files});
+    setup::Main(program);
+    exit_code = forms.Run();
+  }
+  // The screens are gone by now; the box stands on its own.
+  if (!forms.failure().empty()) {
+    ShowUnexpectedFailure(forms.failure());
+    return setup::kExitAborted;
+  }
+  return exit_code;
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*command_line*/,
                     int /*show*/) {
   RestrictDllSearch();
+  setup::win32::UniqueHandle one_setup;
+  if (AnotherSetupRuns(one_setup)) {
+    BringOtherSetupForward();
+    return setup::kExitAnotherSetup;
+  }
   if (!LoadCommonControls()) {
     MessageBoxW(nullptr, L"コモン コントロールを読み込めません。", L"SETUP",
                 MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
     return setup::kExitAborted;
   }
-
-  setup::win32::Win32System system;
-  setup::win32::Win32FileSystem files;
-  setup::win32::Win32FormsToolkit forms(instance);
-  setup::win32::Win32MessageBoxes boxes(forms);
-  // Destroyed before the toolkit, taking its windows with it.
-  setup::Program program(setup::Platform{forms, boxes, system, files});
-  setup::Main(program);
-  return forms.Run();
+  try {
+    return RunSetup(instance);
+  } catch (...) {
+    // Thrown outside any window procedure: in setting up or taking down.
+    try {
+      ShowUnexpectedFailure(setup::DescribeCurrentException());
+    } catch (...) {
+      // No memory left even for the message; the exit status still tells.
+    }
+    return setup::kExitAborted;
+  }
 }

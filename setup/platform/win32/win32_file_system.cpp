@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstddef>
 #include <span>
 #include <string_view>
@@ -61,10 +60,6 @@ Status SystemPath(std::string_view path, std::wstring& wide) {
   return Status::Ok();
 }
 
-std::string BothPaths(const std::string& from, const std::string& to) {
-  return from + " -> " + to;
-}
-
 // Follows a symbolic link, as opening the file would.
 bool LeadsToPlainFile(const std::wstring& path) {
   UniqueHandle file(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
@@ -101,54 +96,36 @@ DWORD WriteAll(HANDLE file, std::string_view bytes) {
   return 0;
 }
 
-struct CopyFailure {
-  DWORD error = 0;
-  bool at_source = false;  // which path the failure concerns, for the message
-};
-
-// Copies the file `from` into a file this call creates at `to`, with the source's times, then
-// flushes and closes it. Fails with ERROR_FILE_EXISTS, touching nothing, when `to` exists;
-// after any other failure nothing it created is left behind. Unlike CopyFileW it does not
-// carry over a read-only mark (files from a CD have one), which would block the next replace.
-CopyFailure CopyToNewFile(const std::wstring& from, const std::wstring& to) {
+// Copies into a file this call creates at `to`, with the source's times, then flushes and closes
+// it. Fails with ERROR_FILE_EXISTS, touching nothing, when `to` exists. Unlike CopyFileW it does
+// not carry over a read-only mark (files from a CD have one), which would block the next
+// replacement. Returns 0 or the error, and in `at_source` which file it concerns.
+DWORD CopyInto(const std::wstring& from, const std::wstring& to, bool& at_source) {
+  at_source = true;
   UniqueHandle in(CreateFileW(from.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-  if (!in.valid()) return {GetLastError(), true};
+  if (!in.valid()) return GetLastError();
   FILETIME created{}, accessed{}, written{};
   const bool have_times = GetFileTime(in.get(), &created, &accessed, &written) != FALSE;
+  at_source = false;
   UniqueHandle out(CreateFileW(to.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!out.valid()) return {GetLastError(), false};
-
-  CopyFailure failure;
+  if (!out.valid()) return GetLastError();
   char buffer[64 * 1024];
   for (;;) {
     DWORD got = 0;
     if (!ReadFile(in.get(), buffer, sizeof buffer, &got, nullptr)) {
-      failure = {GetLastError(), true};
-      break;
+      at_source = true;
+      return GetLastError();
     }
     if (got == 0) break;
-    if (const DWORD error = WriteAll(out.get(), std::string_view(buffer, got))) {
-      failure = {error, false};
-      break;
-    }
+    if (const DWORD error = WriteAll(out.get(), std::string_view(buffer, got))) return error;
   }
-  if (failure.error == 0) {
-    // A move keeps the file's times; where the target refuses, the copy is still whole.
-    if (have_times) (void)SetFileTime(out.get(), nullptr, nullptr, &written);
-    if (!FlushFileBuffers(out.get())) failure = {GetLastError(), false};
-  }
-  if (!out.Close() && failure.error == 0) failure = {GetLastError(), false};
-  if (failure.error != 0) (void)DeleteFileW(to.c_str());
-  return failure;
-}
-
-std::wstring TemporaryNameBeside(const std::wstring& path) {
-  static std::atomic<unsigned> counter{0};
-  // Narrow digits widened: std::to_wstring would pull the C library's wide printf into the exe.
-  return path + L".~setup-" +
-         Wide(std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++counter));
+  // A move keeps the file's times; where the target refuses, the copy is still whole.
+  if (have_times) (void)SetFileTime(out.get(), nullptr, nullptr, &written);
+  if (!FlushFileBuffers(out.get())) return GetLastError();
+  if (!out.Close()) return GetLastError();
+  return 0;
 }
 
 class Win32ReadableFile final : public ReadableFile {
@@ -183,6 +160,7 @@ class Win32WritableFile final : public WritableFile {
   }
 
   Status Close() override {
+    if (error_ == 0 && !FlushFileBuffers(file_.get())) error_ = GetLastError();
     if (!file_.Close() && error_ == 0) error_ = GetLastError();
     if (error_ != 0) return StatusFromWin32(error_, "write", path_);
     return Status::Ok();
@@ -200,8 +178,8 @@ Status Win32FileSystem::OpenForReading(const std::string& path,
                                        std::unique_ptr<ReadableFile>& file) {
   std::wstring wide;
   if (Status status = SystemPath(path, wide); !status.ok()) return status;
-  UniqueHandle handle(CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                  OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  UniqueHandle handle(CreateFileW(wide.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!handle.valid()) return LastErrorStatus("open", path);
   if (GetFileType(handle.get()) != FILE_TYPE_DISK) {
     return Status::Error(StatusCode::kOther, "open " + path + ": not a file");
@@ -266,14 +244,16 @@ Status Win32FileSystem::ListFiles(const std::string& folder, std::vector<std::st
   return Status::Ok();
 }
 
-bool Win32FileSystem::FileExists(const std::string& path) {
+Entry Win32FileSystem::Inspect(const std::string& path) {
   std::wstring wide;
-  if (!SystemPath(path, wide).ok()) return false;
+  if (!SystemPath(path, wide).ok()) return {};
   const DWORD attributes = GetFileAttributesW(wide.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-    return false;
-  }
-  return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0 || LeadsToPlainFile(wide);
+  if (attributes == INVALID_FILE_ATTRIBUTES) return {};
+  const bool read_only = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return {EntryKind::kLink, read_only};
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return {EntryKind::kFolder, read_only};
+  if ((attributes & FILE_ATTRIBUTE_DEVICE) != 0) return {EntryKind::kOther, read_only};
+  return {EntryKind::kFile, read_only};
 }
 
 Status Win32FileSystem::Remove(const std::string& path) {
@@ -283,64 +263,46 @@ Status Win32FileSystem::Remove(const std::string& path) {
   return Status::Ok();
 }
 
-Status Win32FileSystem::Move(const std::string& from, const std::string& to) {
+Status Win32FileSystem::Rename(const std::string& from, const std::string& to, bool replace) {
   std::wstring source;
   std::wstring target;
   if (Status status = SystemPath(from, source); !status.ok()) return status;
   if (Status status = SystemPath(to, target); !status.ok()) return status;
-
-  // A rename first: only when it fails for want of one volume is the copy below a move.
-  if (MoveFileExW(source.c_str(), target.c_str(), 0)) return Status::Ok();
-  DWORD error = GetLastError();
-  if (error == ERROR_NOT_SAME_DEVICE) {
-    if (MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_COPY_ALLOWED)) {
-      // When the source cannot be deleted after the copy the system still reports success,
-      // leaving two files. Deleting it again gives the reason, and the copy goes instead.
-      if (GetFileAttributesW(source.c_str()) == INVALID_FILE_ATTRIBUTES ||
-          DeleteFileW(source.c_str())) {
-        return Status::Ok();
-      }
-      error = GetLastError();
-      (void)DeleteFileW(target.c_str());
-      return StatusFromWin32(error, "move", from);
-    }
-    error = GetLastError();
+  // Without MOVEFILE_COPY_ALLOWED a move between volumes fails rather than copying over the
+  // target in place, where a failure half way would cost the old file.
+  const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
+  if (!MoveFileExW(source.c_str(), target.c_str(), flags)) {
+    return LastErrorStatus("rename", from + " -> " + to);
   }
-  if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) {
-    return StatusFromWin32(error, "move", to);
-  }
-  return StatusFromWin32(error, "move", BothPaths(from, to));
+  return Status::Ok();
 }
 
-Status Win32FileSystem::Replace(const std::string& from, const std::string& to) {
+Status Win32FileSystem::CopyToNewFile(const std::string& from, const std::string& to) {
   std::wstring source;
   std::wstring target;
   if (Status status = SystemPath(from, source); !status.ok()) return status;
   if (Status status = SystemPath(to, target); !status.ok()) return status;
+  bool at_source = false;
+  if (const DWORD error = CopyInto(source, target, at_source)) {
+    return StatusFromWin32(error, "copy", at_source ? from : to);
+  }
+  return Status::Ok();
+}
 
-  constexpr DWORD kSwap = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
-  if (MoveFileExW(source.c_str(), target.c_str(), kSwap)) return Status::Ok();
-  if (const DWORD error = GetLastError(); error != ERROR_NOT_SAME_DEVICE) {
-    return StatusFromWin32(error, "replace", BothPaths(from, to));
+Status Win32FileSystem::SetReadOnly(const std::string& path, bool read_only) {
+  std::wstring wide;
+  if (Status status = SystemPath(path, wide); !status.ok()) return status;
+  const DWORD attributes = GetFileAttributesW(wide.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return LastErrorStatus("set attributes", path);
+  constexpr DWORD kSettable = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                              FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                              FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+  DWORD wanted = attributes & kSettable & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
+  if (read_only) wanted |= FILE_ATTRIBUTE_READONLY;
+  // FILE_ATTRIBUTE_NORMAL stands for none of them.
+  if (!SetFileAttributesW(wide.c_str(), wanted == 0 ? FILE_ATTRIBUTE_NORMAL : wanted)) {
+    return LastErrorStatus("set attributes", path);
   }
-
-  // With MOVEFILE_COPY_ALLOWED the system would copy over the target in place, and a failure
-  // half way would cost the old file. The copy goes beside the target first, so that the
-  // target changes in one rename.
-  std::wstring temporary;
-  for (int attempt = 0;; ++attempt) {
-    temporary = TemporaryNameBeside(target);
-    const CopyFailure failure = CopyToNewFile(source, temporary);
-    if (failure.error == 0) break;
-    if (failure.error == ERROR_FILE_EXISTS && attempt < 100) continue;  // an earlier run's
-    return StatusFromWin32(failure.error, "replace", failure.at_source ? from : to);
-  }
-  if (!MoveFileExW(temporary.c_str(), target.c_str(), kSwap)) {
-    const DWORD error = GetLastError();
-    (void)DeleteFileW(temporary.c_str());
-    return StatusFromWin32(error, "replace", to);
-  }
-  if (!DeleteFileW(source.c_str())) return LastErrorStatus("replace", from);
   return Status::Ok();
 }
 

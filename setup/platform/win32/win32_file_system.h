@@ -17,25 +17,20 @@ namespace setup::win32 {
 // without sharing fails with kSharingViolation.
 class Win32FileSystem final : public FileSystem {
  public:
-  // Plain files only: a folder fails with kAccessDenied, a device or pipe with kOther. Others
-  // may read the file meanwhile, not write it.
+  // Plain files only: a folder fails with kAccessDenied, a device or pipe with kOther.
   Status OpenForReading(const std::string& path, std::unique_ptr<ReadableFile>& file) override;
-  // Nobody else may open the file while it is open here. Not flushed to the disk: the bytes
-  // are in the system's hands once the file is closed.
+  // Nobody else may open the file while it is open here.
   Status OpenForWriting(const std::string& path, std::unique_ptr<WritableFile>& file) override;
   Status MakeFolder(const std::string& path) override;
   // Leaves out folders and files marked hidden or system. A symbolic link counts as a file
   // when it leads to one.
   Status ListFiles(const std::string& folder, std::vector<std::string>& names) override;
-  bool FileExists(const std::string& path) override;
-  // Files only: a folder fails with kAccessDenied.
+  Entry Inspect(const std::string& path) override;
+  // Files only: a folder fails with kAccessDenied, a read-only file too.
   Status Remove(const std::string& path) override;
-  // Within a volume a rename; across volumes a copy, then the source deleted. When the source
-  // cannot be deleted the copy is deleted instead and the move fails.
-  Status Move(const std::string& from, const std::string& to) override;
-  // Within a volume one rename over the target. Across volumes a copy into a temporary file
-  // beside the target, flushed, renamed over the target, then the source deleted.
-  Status Replace(const std::string& from, const std::string& to) override;
+  Status Rename(const std::string& from, const std::string& to, bool replace) override;
+  Status CopyToNewFile(const std::string& from, const std::string& to) override;
+  Status SetReadOnly(const std::string& path, bool read_only) override;
   // By volume serial number and file index, so that links and any spelling of the path
   // compare equal.
   bool SameFolder(const std::string& a, const std::string& b) override;

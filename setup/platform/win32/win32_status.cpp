@@ -15,9 +15,6 @@ StatusCode CodeFromWin32(DWORD error) {
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
     case ERROR_INVALID_DRIVE:
-    case ERROR_BAD_NETPATH:
-    case ERROR_BAD_NET_NAME:
-    case ERROR_NOT_READY:
     case ERROR_DIRECTORY:
       return StatusCode::kNotFound;
     case ERROR_FILE_EXISTS:
@@ -40,11 +37,21 @@ StatusCode CodeFromWin32(DWORD error) {
     case ERROR_READ_FAULT:
     case ERROR_WRITE_FAULT:
     case ERROR_GEN_FAILURE:
+    // Media that is not ready and a share that cannot be reached hold the file still: it is
+    // unreadable, not missing.
+    case ERROR_NOT_READY:
+    case ERROR_BAD_NETPATH:
+    case ERROR_BAD_NET_NAME:
+    case ERROR_NETNAME_DELETED:
+    case ERROR_NETWORK_UNREACHABLE:
+    case ERROR_UNEXP_NET_ERR:
+    case ERROR_SEM_TIMEOUT:
       return StatusCode::kIoError;
     case ERROR_NOT_SUPPORTED:
     case ERROR_CALL_NOT_IMPLEMENTED:
-    case ERROR_NOT_SAME_DEVICE:
       return StatusCode::kUnsupported;
+    case ERROR_NOT_SAME_DEVICE:
+      return StatusCode::kNotSameVolume;
     default:
       return StatusCode::kOther;
   }

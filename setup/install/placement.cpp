@@ -1,0 +1,102 @@
+#include "setup/install/placement.h"
+
+#include <string>
+
+namespace setup {
+
+namespace {
+
+constexpr std::string_view kCopyMark = ".~setup-";
+// Names left by killed runs are removed before placing, so a few tries always find a free one.
+constexpr int kCopyNames = 100;
+
+// Clears the target's read-only mark for the length of a replacement, which Windows refuses
+// otherwise, and puts it back unless the replacement was done.
+class ReadOnlyTarget {
+ public:
+  ReadOnlyTarget(FileSystem& files, const std::string& path) : files_(files), path_(path) {}
+  ReadOnlyTarget(const ReadOnlyTarget&) = delete;
+  ReadOnlyTarget& operator=(const ReadOnlyTarget&) = delete;
+  ~ReadOnlyTarget() {
+    if (cleared_ && !done_) (void)files_.SetReadOnly(path_, true);
+  }
+
+  Status Clear() {
+    const Entry entry = files_.Inspect(path_);
+    if (entry.kind != EntryKind::kFile || !entry.read_only) return Status::Ok();
+    cleared_ = true;
+    return files_.SetReadOnly(path_, false);
+  }
+  void Done() { done_ = true; }
+
+ private:
+  FileSystem& files_;
+  const std::string& path_;
+  bool cleared_ = false;
+  bool done_ = false;
+};
+
+// A rename reported as failed may still have happened (a network share that lost its answer):
+// the file is placed when it has left `from` and stands at `to`.
+bool RenameHappened(FileSystem& files, const std::string& from, const std::string& to) {
+  return files.Inspect(from).kind == EntryKind::kNone && files.Inspect(to).kind == EntryKind::kFile;
+}
+
+}  // namespace
+
+bool IsTemporaryCopy(std::string_view name) {
+  const std::size_t mark = name.rfind(kCopyMark);
+  if (mark == std::string_view::npos || mark == 0) return false;
+  const std::string_view digits = name.substr(mark + kCopyMark.size());
+  return !digits.empty() && digits.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+Status RemoveFile(FileSystem& files, const std::string& path) {
+  Status removed = files.Remove(path);
+  if (removed.ok() || removed.code() != StatusCode::kAccessDenied) return removed;
+  ReadOnlyTarget mark(files, path);
+  if (!mark.Clear().ok()) return removed;
+  removed = files.Remove(path);
+  if (removed.ok() || files.Inspect(path).kind == EntryKind::kNone) mark.Done();
+  return removed;
+}
+
+Status PlaceFile(FileSystem& files, const std::string& from, const std::string& to, bool replace) {
+  if (!replace && files.Inspect(to).kind != EntryKind::kNone) {
+    return Status::Error(StatusCode::kAlreadyExists, "place " + to + ": already there");
+  }
+  ReadOnlyTarget mark(files, to);
+  if (replace) {
+    if (Status s = mark.Clear(); !s.ok()) return s;
+  }
+  Status renamed = files.Rename(from, to, replace);
+  if (renamed.code() != StatusCode::kNotSameVolume) {
+    if (renamed.ok() || RenameHappened(files, from, to)) {
+      mark.Done();
+      return Status::Ok();
+    }
+    return renamed;
+  }
+
+  // Copied beside the target first, the target changes in one rename and never holds half a
+  // file.
+  std::string copy;
+  for (int n = 1;; ++n) {
+    copy = to + std::string(kCopyMark) + std::to_string(n);
+    const Status copied = files.CopyToNewFile(from, copy);
+    if (copied.ok()) break;
+    if (copied.code() != StatusCode::kAlreadyExists) (void)files.Remove(copy);
+    if (copied.code() != StatusCode::kAlreadyExists || n == kCopyNames) return copied;
+  }
+  renamed = files.Rename(copy, to, replace);
+  if (!renamed.ok() && !RenameHappened(files, copy, to)) {
+    (void)files.Remove(copy);
+    return renamed;
+  }
+  mark.Done();
+  // Placed. A source that stays (a CD) costs nothing but the space it already took.
+  (void)RemoveFile(files, from);
+  return Status::Ok();
+}
+
+}  // namespace setup

@@ -1,0 +1,109 @@
+#pragma once
+// A scratch folder whose sub-folders c/, d/ and e/ stand for drives C:, D: and E:, seen through
+// the POSIX file system and the fault-injecting one on top of it.
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <optional>
+#include <sstream>
+#include <string>
+
+#include "setup/platform/posix/posix_code_page.h"
+#include "setup/platform/posix/posix_file_system.h"
+#include "tests/support/fault_file_system.h"
+
+namespace setup::testing {
+
+using Files = std::map<std::string, std::string>;  // name -> bytes
+
+class Scratch {
+ public:
+  Scratch()
+      : root_(MakeRoot()),
+        posix({{'C', root_ / "c"}, {'D', root_ / "d"}, {'E', root_ / "e"}}),
+        files(posix) {
+    for (const char* drive : {"c", "d", "e"}) std::filesystem::create_directory(root_ / drive);
+  }
+  ~Scratch() {
+    std::error_code ignored;
+    // Read-only files are removed too: a folder's rights decide that on POSIX.
+    std::filesystem::remove_all(root_, ignored);
+  }
+  Scratch(const Scratch&) = delete;
+  Scratch& operator=(const Scratch&) = delete;
+
+  std::filesystem::path Path(const std::string& relative) const { return root_ / relative; }
+  void Write(const std::string& relative, const std::string& bytes) const {
+    std::filesystem::create_directories(Path(relative).parent_path());
+    std::ofstream(Path(relative), std::ios::binary) << bytes;
+  }
+  void Write(const std::string& folder, const Files& contents) const {
+    for (const auto& [name, bytes] : contents) Write(folder + "/" + name, bytes);
+  }
+  std::optional<std::string> Read(const std::string& relative) const {
+    std::ifstream in(Path(relative), std::ios::binary);
+    if (!in || std::filesystem::is_directory(Path(relative))) return std::nullopt;
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+  }
+  // Every entry of the folder (hidden ones too); folders read as "<folder>".
+  Files Contents(const std::string& folder) const {
+    Files found;
+    std::error_code ignored;
+    for (const auto& entry : std::filesystem::directory_iterator(Path(folder), ignored)) {
+      found[entry.path().filename()] =
+          Read(folder + "/" + entry.path().filename().string()).value_or("<folder>");
+    }
+    return found;
+  }
+  // The read-only attribute is the write bits, as Wine shows it.
+  bool IsReadOnly(const std::string& relative) {
+    return posix.Inspect(Windows(relative)).read_only;
+  }
+  void MakeReadOnly(const std::string& relative) const {
+    std::filesystem::permissions(Path(relative), std::filesystem::perms::owner_read);
+  }
+
+ private:
+  // "d/SETUP" is D:\SETUP.
+  static std::string Windows(std::string relative) {
+    relative[0] = static_cast<char>(relative[0] & ~0x20);
+    return relative.insert(1, ":");
+  }
+  // In memory where there is a tmpfs: the program flushes every file it writes, and the tests
+  // write thousands.
+  static std::filesystem::path MakeRoot() {
+    std::string pattern =
+        std::filesystem::is_directory("/dev/shm") ? "/dev/shm/setup-XXXXXX" : "/tmp/setup-XXXXXX";
+    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp");
+    return pattern;
+  }
+
+  std::filesystem::path root_;
+
+ public:
+  PosixFileSystem posix;
+  FaultFileSystem files;
+};
+
+// A system whose pauses take no time and run `at_pause`, so that tests see the files as they
+// are then.
+class PauseProbe final : public System {
+ public:
+  explicit PauseProbe(std::function<void()> at_pause = {}) : at_pause_(std::move(at_pause)) {}
+  std::uint32_t GetSystemDirectoryA(char*, std::uint32_t) override { return 0; }
+  Status ApplicationPath(std::string&) override { return Status::Ok(); }
+  void Sleep(std::uint32_t) override {
+    if (at_pause_) at_pause_();
+  }
+  const CodePage& AnsiCodePage() const override { return code_page_; }
+
+ private:
+  std::function<void()> at_pause_;
+  PosixCodePage code_page_;
+};
+
+}  // namespace setup::testing
