@@ -37,7 +37,6 @@ userenv,dbghelp,propsys=n,b" drive 932 ja_JP.UTF-8 only=planted-dlls
   drive 1252 en_US.UTF-8 only=happy,reinstall
   e2e_prepare 144
   drive 932 ja_JP.UTF-8 only=happy,keyboard
-  e2e_restart
   echo "--- platform check"
   bash "$here/platform_check.sh" "$E2E_BUILD" "$WINEPREFIX" | sed 's/^/  /' &&
     echo "PASS platform check" || echo "FAIL platform check"
