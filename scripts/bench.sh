@@ -27,3 +27,5 @@ set grid
 plot '$data' using 1:2 with linespoints title 'DeployProgramFiles', \
      '$data' using 1:3 with linespoints title 'one mv process'
 PLOT
+# Start-up time under Wine, against a one-window program.
+bash bench/startup.sh
