@@ -277,7 +277,8 @@ void Shot(HWND w, const char* name) {
 //                start question
 //   kClick       a: control
 //   kEnabled     a: control, b: 1 enabled or 0 disabled
-//   kKey         a: key, b: control focused afterwards or -1; a held Enter when a is 0
+//   kKey         a: key, b: control focused afterwards or -1; a held Enter when a is 0, on the
+//                open box if there is one
 //   kBox         text, b: icon (buttons go with it); a: 1 any owner and text only a beginning
 //   kAnswer      a: button of the open box
 //   kRun         Yes, then the run to its last box, answered OK; a: 1 try to close it meanwhile;
@@ -543,7 +544,8 @@ bool Second(Ctx& c) {
 
 bool Do(Ctx& c, const Step& s) {
   HWND item = GetDlgItem(c.form, int(s.a)), extra = nullptr;
-  const long long key = s.a ? s.a : VK_RETURN, want = s.a ? s.b : FocusId(c.form);
+  HWND on = IsWindowVisible(c.box) ? c.box : c.form;  // the open box takes the keys
+  const long long key = s.a ? s.a : VK_RETURN, want = s.a ? s.b : FocusId(on);
   std::optional<DWORD> code;
   string beyond;
   switch (s.op) {
@@ -555,10 +557,10 @@ bool Do(Ctx& c, const Step& s) {
       return c.Check(Until([&] { return (IsWindowEnabled(item) != 0) == (s.b != 0); }, 3000),
                      Name(item) + (s.b ? " stays disabled" : " stays enabled"));
     case kKey:
-      // Keys as typed, into the screen in front; a held Enter is a WM_KEYDOWN with the repeat
-      // bit, posted through the program's own message loop.
-      SetForegroundWindow(c.form);
-      if (!s.a) PostMessageW(GetDlgItem(c.form, int(want)), WM_KEYDOWN, VK_RETURN, 1 | 1 << 30);
+      // Keys as typed, into the window in front; a held Enter is a WM_KEYDOWN with the repeat
+      // bit, posted through the message loop of the program or of its message box.
+      SetForegroundWindow(on);
+      if (!s.a) PostMessageW(GetDlgItem(on, int(want)), WM_KEYDOWN, VK_RETURN, 1 | 1 << 30);
       for (const auto& [vk, up] :
            {std::pair{VK_SHIFT, 0}, {int(key), 0}, {int(key), 2}, {VK_SHIFT, 2}}) {
         if (s.a && (vk != VK_SHIFT || key == kShiftTab)) keybd_event(BYTE(vk), 0, DWORD(up), 0);
@@ -566,9 +568,9 @@ bool Do(Ctx& c, const Step& s) {
       // Esc and a held Enter are to do nothing: give them the time to do something wrong.
       if (!s.a || key == VK_ESCAPE) Sleep(400);
       return s.b < 0 ||
-             c.Check(!FindTop(c.p.pid, "#32770") &&
-                         Until([&] { return FocusId(c.form) == want; }, 2000),
-                     F("key %lld: a box, or focus on %d, want %lld", key, FocusId(c.form), want));
+             c.Check(!FindTop(c.p.pid, "#32770", "", {c.box}) &&
+                         Until([&] { return FocusId(on) == want; }, 2000),
+                     F("key %lld: a box, or focus on %d, want %lld", key, FocusId(on), want));
     case kBox:
       c.box = WaitTop(c.p, "#32770");
       return c.Check(c.box, "no box [" + *s.text + "]") && CheckBox(c, *s.text, char(s.b), s.a);
@@ -609,14 +611,13 @@ bool Do(Ctx& c, const Step& s) {
 // Lays out the scenario's distribution and drive C:, then starts setup.exe.
 bool Prepare(Ctx& c) {
   const unsigned p = c.s.prep;
-  const fs::path programs = opt[L"programs"];
   c.dir = fs::path(opt[p & kCrossDrive ? L"cross" : L"work"]) / c.s.name;
   Files files = Folder(opt[L"dist"]).value_or(Files{});
   files["setup.exe"] = Read(opt[L"setup"]).value_or("");
   if (p & kNoOrgTool) files.erase("org_TOOL");
   for (const char* name : {"dll_probe.exe", "minimal_window.exe"})
-    if (p & kPlant) files[name] = Read(programs / name).value_or("");
-  if (p & kPlant) files.merge(Folder(programs / "planted").value_or(Files{}));
+    if (p & kPlant) files[name] = Read(fs::path(opt[L"programs"]) / name).value_or("");
+  if (p & kPlant) files.merge(Folder(fs::path(opt[L"programs"]) / "planted").value_or(Files{}));
   if (p & kOld) c.old = {{"notes.txt", "the user's own notes\r\n"}, {kMenu, "old menu"}};
   string dvb, bmp;
   for (const auto& [name, bytes] : files) {
@@ -682,7 +683,8 @@ const Scenario kScenarios[] = {
     {"leave-at-confirmation", 0, kToConfirmation + Steps{{kClick, kQuit}, kLeaveBox,
         {kAnswer, IDNO}, {kKey, VK_ESCAPE, kQuit}, {kClick, kQuit}, kLeaveBox, {kAnswer, IDYES}} +
         kLeft},
-    // Tab order over enabled buttons only, never the list; Esc and a held Enter do nothing.
+    // Tab order over enabled buttons only, never the list; Esc and a held Enter do nothing, on the
+    // screens and on the questions.
     {"keyboard", 0, Steps{{kScreen, 0}, {kKey, VK_ESCAPE, kLeave}, {kKey, VK_TAB, kAgree},
         {kKey, VK_TAB, kDisagree}, {kKey, VK_TAB, kLeave}, {kKey, kShiftTab, kDisagree},
         {kKey, VK_ESCAPE, kDisagree}, {kKey, kShiftTab, kAgree}, {kKey, VK_RETURN, kAgree},
@@ -690,12 +692,12 @@ const Scenario kScenarios[] = {
         {kKey, VK_TAB, kLeave}, {kKey, kShiftTab, kNext}, {kKey, kShiftTab, kDisagree},
         {kKey, VK_SPACE, kDisagree}, {kEnabled, kNext, 0}, {kKey, kShiftTab, kAgree},
         {kKey, VK_SPACE, kAgree}, {kEnabled, kNext, 1}, {kKey, VK_TAB, kDisagree},
-        {kKey, VK_TAB, kNext}, {kKey, 0, 0}, {kKey, VK_RETURN, -1},
-        {kScreen, 1}, {kKey, VK_TAB, kQuit}, {kKey, VK_TAB, kStart}, {kKey, kShiftTab, kQuit},
-        {kKey, VK_ESCAPE, kQuit}, {kKey, 0, 0}, {kKey, VK_RETURN, -1}, kLeaveBox, {kAnswer, IDNO},
-        {kKey, VK_ESCAPE, kQuit}, {kKey, VK_TAB, kStart}, {kKey, VK_RETURN, -1}, {kScreen, 2},
-        {kAnswer, IDNO}, {kScreen, 1}, {kKey, VK_TAB, kQuit}, {kKey, VK_RETURN, -1}, kLeaveBox,
-        {kAnswer, IDYES}} + kLeft},
+        {kKey, VK_TAB, kNext}, {kKey, 0, 0}, {kKey, VK_RETURN, -1}, {kScreen, 1},
+        {kKey, VK_TAB, kQuit}, {kKey, VK_TAB, kStart}, {kKey, kShiftTab, kQuit},
+        {kKey, VK_ESCAPE, kQuit}, {kKey, 0, 0}, {kKey, VK_RETURN, -1}, kLeaveBox, {kKey, 0, 0},
+        {kAnswer, IDNO}, {kKey, VK_ESCAPE, kQuit}, {kKey, VK_TAB, kStart}, {kKey, VK_RETURN, -1},
+        {kScreen, 2}, {kKey, 0, 0}, {kAnswer, IDNO}, {kScreen, 1}, {kKey, VK_TAB, kQuit},
+        {kKey, VK_RETURN, -1}, kLeaveBox, {kAnswer, IDYES}} + kLeft},
     {"missing-template", kNoOrgTool, kToQuestion + Steps{{kRun, 0, 0, &kNoTemplate}, {kExit, 1},
         {kUntouched}}},
     {"read-only-source", kImmutable, kToQuestion + Steps{{kRun, 0, 0, &kUnwritable}, {kExit, 1},
