@@ -21,8 +21,10 @@ using Files = std::map<std::string, std::string>;  // name -> bytes
 
 class Scratch {
  public:
-  Scratch()
-      : root_(MakeRoot()),
+  // Under `parent`; by default in memory where there is a tmpfs, since the program flushes every
+  // file it writes and the tests write thousands.
+  explicit Scratch(const std::filesystem::path& parent = InMemoryIfPossible())
+      : root_(MakeRoot(parent)),
         posix({{'C', root_ / "c"}, {'D', root_ / "d"}, {'E', root_ / "e"}}),
         files(posix) {
     for (const char* drive : {"c", "d", "e"}) std::filesystem::create_directory(root_ / drive);
@@ -74,12 +76,11 @@ class Scratch {
   }
 
  private:
-  // In memory where there is a tmpfs: the program flushes every file it writes, and the tests
-  // write thousands.
-  static std::filesystem::path MakeRoot() {
+  static std::filesystem::path InMemoryIfPossible() {
     const std::filesystem::path shm = "/dev/shm";
-    const auto parent =
-        std::filesystem::is_directory(shm) ? shm : std::filesystem::temp_directory_path();
+    return std::filesystem::is_directory(shm) ? shm : std::filesystem::temp_directory_path();
+  }
+  static std::filesystem::path MakeRoot(const std::filesystem::path& parent) {
     std::string pattern = (parent / "setup-test-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp");
     return pattern;
