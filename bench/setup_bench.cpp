@@ -1,6 +1,7 @@
 // Measures the install run's costly parts on real files, each against a baseline measured in the
-// same run: menu generation against cp, deployment against one mv, the whole run against its own
-// pauses, and the generation's peak memory against the template's size.
+// same run: menu generation against cp, a template of one long line of lead bytes against an
+// ordinary one, deployment against one mv, the whole run against its own pauses, and the
+// generation's peak memory against the template's size.
 //
 //   setup_bench SAMPLE_DIST DEPLOY_PLOT_DATA
 
@@ -119,6 +120,17 @@ std::string MenuTemplate(std::size_t size) {
     }
   }
   bytes.resize(size);
+  return bytes;
+}
+
+// One line of lead bytes and nothing else, each of them taking the next as its trail byte: the
+// template that once made generation quadratic in the line and its memory grow with it.
+std::string LeadByteLine(std::size_t size) {
+  std::string bytes(size, '\0');
+  for (std::size_t i = 0; i < size; ++i) {
+    const unsigned n = static_cast<unsigned>(i % 60);  // 31 from 0x81 to 0x9F, 29 from 0xE0
+    bytes[i] = static_cast<char>(n < 31 ? 0x81 + n : 0xE0 + n - 31);
+  }
   return bytes;
 }
 
@@ -409,6 +421,38 @@ int main(int argc, char** argv) {
         (peak.peak_kb - peak.baseline_kb) / 1024, peak.baseline_kb / 1024, peak_vs_template);
   }
 
+  // One line of lead bytes against menu lines of the same size, and the line again at a quarter
+  // of the size.
+  double lead_vs_plain = 0, lead_long_vs_short = 0, lead_peak_vs_template = 0;
+  {
+    constexpr std::size_t kLong = 16u << 20, kShort = 4u << 20;
+    Drives plain, lead, short_lead;
+    WriteTemplate(plain, MenuTemplate(kLong));
+    WriteTemplate(lead, LeadByteLine(kLong));
+    WriteTemplate(short_lead, LeadByteLine(kShort));
+    const PeakFigures peak = MeasurePeak(lead), short_peak = MeasurePeak(short_lead);
+    const MenuFigures ordinary = MeasureMenu(plain), line = MeasureMenu(lead),
+                      short_line = MeasureMenu(short_lead);
+    lead_vs_plain = line.generate_ms / ordinary.generate_ms;
+    lead_long_vs_short = line.generate_ms / short_line.generate_ms;
+    std::printf(
+        "one line of lead bytes, 16 MiB without a line end: GenerateToolMenu %.1f vs %.1f on "
+        "menu lines of the same size -> %.2fx\n",
+        line.generate_ms, ordinary.generate_ms, lead_vs_plain);
+    std::printf(
+        "  the line at 4 MiB takes %.1f -> 16 MiB / 4 MiB = %.2f (linear: 4); building in memory "
+        "takes %.1f at 16 MiB, %.1f at 4 MiB (%.2f), %.1f for the menu lines\n",
+        short_line.generate_ms, lead_long_vs_short, line.build_ms, short_line.build_ms,
+        line.build_ms / short_line.build_ms, ordinary.build_ms);
+    const double peak_mib = (peak.peak_kb - peak.baseline_kb) / 1024;
+    const double short_peak_mib = (short_peak.peak_kb - short_peak.baseline_kb) / 1024;
+    lead_peak_vs_template = peak_mib * (1 << 20) / static_cast<double>(kLong);
+    std::printf(
+        "  peak memory above the child's own before: %.1f MiB at 16 MiB -> %.2fx the line, %.1f "
+        "MiB at 4 MiB (flat: the same)\n",
+        peak_mib, lead_peak_vs_template, short_peak_mib);
+  }
+
   std::map<int, DeployFigures> deploys;
   for (int tools : {500, 1000, 2000, 5000, 10000}) deploys[tools] = MeasureDeploy(tools, kRepeats);
   const DeployFigures& large = deploys.at(10000);
@@ -447,7 +491,9 @@ int main(int argc, char** argv) {
 
   std::printf(
       "bench: menu_vs_cp=%.2f deploy_vs_mv=%.2f per_file_10k_vs_1k=%.2f run_overhead_ms=%.1f "
-      "peak_rss_vs_template=%.2f\n",
-      menu_vs_cp, deploy_vs_mv, per_file_ratio, overhead, peak_vs_template);
+      "peak_rss_vs_template=%.2f lead_line_vs_plain=%.2f lead_line_16_vs_4=%.2f "
+      "lead_line_peak_rss_vs_template=%.2f\n",
+      menu_vs_cp, deploy_vs_mv, per_file_ratio, overhead, peak_vs_template, lead_vs_plain,
+      lead_long_vs_short, lead_peak_vs_template);
   return 0;
 }
