@@ -178,34 +178,55 @@ struct MenuFigures {
   double generate_ms, cp_ms, build_ms, touch_ms, sync_ms;
 };
 
-MenuFigures MeasureMenu(Drives& drives) {
-  std::vector<double> generate, cp, build, touch, sync;
-  const std::string template_bytes = drives.root.Read("d/SETUP/org_TOOL").value_or("");
+// Each round measures every template in turn, so that a change in the machine's load between
+// rounds reaches all of them alike.
+std::vector<MenuFigures> MeasureMenus(const std::vector<Drives*>& all) {
+  struct Samples {
+    std::string template_bytes;
+    std::vector<double> generate, cp, build, touch, sync;
+  };
+  std::vector<Samples> samples(all.size());
+  for (std::size_t d = 0; d < all.size(); ++d) {
+    samples[d].template_bytes = all[d]->root.Read("d/SETUP/org_TOOL").value_or("");
+  }
   const PosixCodePage code_page;
   for (int i = 0; i <= kRepeats; ++i) {  // the first round only warms up
-    std::filesystem::remove(drives.Source("copy"));
-    const double cp_ms = TimedProcess({"cp", drives.Source("org_TOOL"), drives.Source("copy")});
-    // Generation flushes the menu file to the disk before it puts it in place; cp does not.
-    const double sync_ms = TimedProcess({"sync", drives.Source("copy")});
-    std::filesystem::remove(drives.Source(std::string(kMenuFileName)));
-    Clock::time_point start = Clock::now();
-    if (!Generate(drives)) Die("menu generation failed");
-    const double generate_ms = MsSince(start);
-    start = Clock::now();
-    const std::size_t menu_size = BuildInPieces(template_bytes, code_page);
-    const double build_ms = MsSince(start);
-    if (std::filesystem::file_size(drives.Source(std::string(kMenuFileName))) != menu_size) {
-      Die("the menu file is not the menu");
+    for (std::size_t d = 0; d < all.size(); ++d) {
+      Drives& drives = *all[d];
+      Samples& s = samples[d];
+      std::filesystem::remove(drives.Source("copy"));
+      const double cp_ms = TimedProcess({"cp", drives.Source("org_TOOL"), drives.Source("copy")});
+      // Generation flushes the menu file to the disk before it puts it in place; cp does not.
+      const double sync_ms = TimedProcess({"sync", drives.Source("copy")});
+      std::filesystem::remove(drives.Source(std::string(kMenuFileName)));
+      Clock::time_point start = Clock::now();
+      if (!Generate(drives)) Die("menu generation failed");
+      const double generate_ms = MsSince(start);
+      start = Clock::now();
+      const std::size_t menu_size = BuildInPieces(s.template_bytes, code_page);
+      const double build_ms = MsSince(start);
+      if (std::filesystem::file_size(drives.Source(std::string(kMenuFileName))) != menu_size) {
+        Die("the menu file is not the menu");
+      }
+      const double touch_ms = FirstTouchMs(s.template_bytes.size() + menu_size);
+      if (i == 0) continue;
+      s.cp.push_back(cp_ms);
+      s.sync.push_back(sync_ms);
+      s.generate.push_back(generate_ms);
+      s.build.push_back(build_ms);
+      s.touch.push_back(touch_ms);
     }
-    const double touch_ms = FirstTouchMs(template_bytes.size() + menu_size);
-    if (i == 0) continue;
-    cp.push_back(cp_ms);
-    sync.push_back(sync_ms);
-    generate.push_back(generate_ms);
-    build.push_back(build_ms);
-    touch.push_back(touch_ms);
   }
-  return {Median(generate), Median(cp), Median(build), Median(touch), Median(sync)};
+  std::vector<MenuFigures> figures;
+  for (const Samples& s : samples) {
+    figures.push_back(
+        {Median(s.generate), Median(s.cp), Median(s.build), Median(s.touch), Median(s.sync)});
+  }
+  return figures;
+}
+
+MenuFigures MeasureMenu(Drives& drives) {
+  return MeasureMenus({&drives}).front();
 }
 
 // Runs `measure` in a child process and returns its figures, so that nothing this process
@@ -431,8 +452,8 @@ int main(int argc, char** argv) {
     WriteTemplate(lead, LeadByteLine(kLong));
     WriteTemplate(short_lead, LeadByteLine(kShort));
     const PeakFigures peak = MeasurePeak(lead), short_peak = MeasurePeak(short_lead);
-    const MenuFigures ordinary = MeasureMenu(plain), line = MeasureMenu(lead),
-                      short_line = MeasureMenu(short_lead);
+    const std::vector<MenuFigures> menus = MeasureMenus({&plain, &lead, &short_lead});
+    const MenuFigures &ordinary = menus[0], &line = menus[1], &short_line = menus[2];
     lead_vs_plain = line.generate_ms / ordinary.generate_ms;
     lead_long_vs_short = line.generate_ms / short_line.generate_ms;
     std::printf(
