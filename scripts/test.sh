@@ -9,6 +9,8 @@ ctest --preset native-debug -j2
 # The fault sweep's summary, which ctest keeps in its log.
 grep -h '^fault sweep:' build/native-debug/Testing/Temporary/LastTest.log
 cmake --preset mingw >/dev/null && cmake --build --preset mingw -j2
-python3 tests/e2e/check_exe.py build/mingw/setup.exe
+# The version resource and the manifest are read back against CMake's project version.
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/mingw/CMakeCache.txt)
+python3 tests/e2e/check_exe.py build/mingw/setup.exe --version "$version"
 bash tests/e2e/run.sh build/mingw
 bash scripts/fuzz.sh 60
