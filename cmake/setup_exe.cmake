@@ -21,7 +21,8 @@ if(MSVC)
     # Load-time dependencies come from System32 only.
     /DEPENDENTLOADFLAG:0x800)
 else()
+  # No link time in the header (--no-insert-timestamp): two builds of one commit are the same bytes.
   target_link_options(setup PRIVATE -municode -static
-    -Wl,--dynamicbase,--nxcompat,--high-entropy-va,--gc-sections
+    -Wl,--dynamicbase,--nxcompat,--high-entropy-va,--gc-sections,--no-insert-timestamp
     $<$<NOT:$<CONFIG:Debug>>:-s>)
 endif()

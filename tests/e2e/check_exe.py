@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Checks a built setup.exe: imports, hardening, manifest, version resource, size; one line each.
-Usage: check_exe.py setup.exe --version 4.0.0 [--max-kb 256]   (the version of CMake's project)"""
+Usage: check_exe.py setup.exe --version 4.0.0 [--max-kb 256]   (the version of CMake's project)
+       check_exe.py --diff first.exe second.exe   (where two builds first differ, if they do)"""
 import re, struct, sys  # noqa: E401
 
 # DLLs that Windows maps from System32 whatever the search path (KnownDLLs, and ntdll, which
@@ -69,6 +70,16 @@ def version_info(blob):
     return {"fixed file version": file, "fixed product version": product, **dict(strings)}
 
 
+def diff(first, second):
+    a, b = open(first, "rb").read(), open(second, "rb").read()
+    at = next((i for i, (x, y) in enumerate(zip(a, b)) if x != y), min(len(a), len(b)))
+    where = [name.rstrip(b"\0").decode() for name, _, _, size, raw in Pe(a).sections
+             if raw <= at < raw + size] + ["no section (headers or what follows the sections)"]
+    if a != b:
+        print(f"FAIL  builds differ from offset {at:#x} on, in {where[0]}; sizes {len(a)} {len(b)}")
+    return int(a != b)
+
+
 def main(args):
     option = lambda name, default: args[args.index(name) + 1] if name in args else default
     max_kb, version = int(option("--max-kb", 256)), option("--version", "(not given)")
@@ -114,4 +125,4 @@ def main(args):
 
 
 if __name__ == "__main__":
-    sys.exit(main(sys.argv[1:]))
+    sys.exit(diff(*sys.argv[2:4]) if sys.argv[1] == "--diff" else main(sys.argv[1:]))
