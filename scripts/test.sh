@@ -12,8 +12,12 @@ cmake --preset mingw >/dev/null && cmake --build --preset mingw -j2
 # The version resource and the manifest are read back against CMake's project version.
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/mingw/CMakeCache.txt)
 python3 tests/e2e/check_exe.py build/mingw/setup.exe --version "$version"
+# The second compiler builds setup.exe only.
+cmake --preset mingw-clang >/dev/null && cmake --build --preset mingw-clang -j2
+python3 tests/e2e/check_exe.py build/mingw-clang/setup.exe --version "$version"
 bash tests/ship_test.sh sign build/mingw/setup.exe build/mingw/signed
-E2E_EXTRA_SETUP=$PWD/build/mingw/signed/setup.exe bash tests/e2e/run.sh build/mingw
+E2E_EXTRA_SETUP=$PWD/build/mingw/signed/setup.exe:$PWD/build/mingw-clang/setup.exe \
+  bash tests/e2e/run.sh build/mingw
 # The two builds of the reproducibility test take the core the fuzzer leaves free. Not beside the
 # Wine tests: a build there slows setup.exe's start-up more than the minimal window's.
 SHIP_JOBS=1 bash tests/ship_test.sh repro >build/repro.log 2>&1 &
