@@ -15,7 +15,7 @@ configure_file(setup/platform/win32/setup.exe.manifest.in setup.exe.manifest @ON
 set_source_files_properties(${PROJECT_BINARY_DIR}/setup.rc PROPERTIES
   OBJECT_DEPENDS ${PROJECT_BINARY_DIR}/setup.exe.manifest)
 
-if(MSVC)
+if(MSVC)  # untested
   set_property(TARGET setup PROPERTY MSVC_RUNTIME_LIBRARY "MultiThreaded$<$<CONFIG:Debug>:Debug>")
   target_link_options(setup PRIVATE /MANIFEST:NO /DYNAMICBASE /NXCOMPAT /HIGHENTROPYVA
     # Load-time dependencies come from System32 only.
