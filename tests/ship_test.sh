@@ -49,7 +49,7 @@ repro() {
     mkdir -p "$tmp/$side"
     git -C "$root" ls-files -z | (cd "$root" && tar --null -T - -cf -) | tar -xf - -C "$tmp/$side"
     (cd "$tmp/$side" && cmake --preset mingw >/dev/null &&
-      cmake --build --preset mingw -j"${SHIP_JOBS:-2}" --target setup >/dev/null)
+      cmake --build --preset mingw -j2 --target setup >/dev/null)
     exes+=("$tmp/$side/build/mingw/setup.exe")
   done
   sha256sum "${exes[@]}" | sed "s|$tmp/|repro: |"
