@@ -30,7 +30,7 @@ drive() {
   echo "--- $label"
   # Output goes to files: the prefix's background processes would hold a pipe open.
   LC_ALL=$locale WINEDLLOVERRIDES=$overrides wine "$programs/driver.exe" run \
-    "$(e2e_winpath "$build/setup.exe")" "$(e2e_winpath "$E2E_TMP/dist")" 'D:\' "$@" \
+    "$(e2e_winpath "${setup_exe:-$build/setup.exe}")" "$(e2e_winpath "$E2E_TMP/dist")" 'D:\' "$@" \
     </dev/null >"$E2E_TMP/$label.out" 2>"$E2E_TMP/$label.err" || rc=$?
   cat "$E2E_TMP/$label.out"
   counts=$(grep -E '^e2e: [0-9]+ passed, [0-9]+ failed' "$E2E_TMP/$label.out" | tail -n1 || true)
@@ -54,6 +54,13 @@ drive ja-96 ja_JP.UTF-8 "" --acp 932 --shots "$(w "$shots/ja-96")" \
 drive ja-96-planted ja_JP.UTF-8 "$planted" --acp 932 --only planted-dlls \
   --dlls "$(w "$programs/planted")" --probe "$(w "$programs/dll_probe.exe")" \
   --minimal "$(w "$programs/minimal_window.exe")"
+# Other builds of setup.exe (the signed copy, the clang build), ':'-separated in
+# $E2E_EXTRA_SETUP: the happy path on each, labelled by the folder it is in.
+IFS=: read -ra extra_setups <<<"${E2E_EXTRA_SETUP:-}"
+for setup_exe in "${extra_setups[@]}"; do
+  drive "ja-96-$(basename "$(dirname "$setup_exe")")" ja_JP.UTF-8 "" --acp 932 --only happy
+done
+unset setup_exe
 e2e_restart
 drive en-96 en_US.UTF-8 "" --acp 1252 --shots "$(w "$shots/en-96")" \
   --only happy,reinstall

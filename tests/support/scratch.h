@@ -4,12 +4,11 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <optional>
 #include <sstream>
 #include <string>
-
-#include <functional>
 
 #include "setup/platform/posix/posix_code_page.h"
 #include "setup/platform/posix/posix_file_system.h"
@@ -62,26 +61,25 @@ class Scratch {
     }
     return found;
   }
-  bool IsReadOnly(const std::string& relative) const {
-    using std::filesystem::perms;
-    return (std::filesystem::status(Path(relative)).permissions() & perms::owner_write) ==
-           perms::none;
+  // The read-only attribute is the write bits, as Wine shows it.
+  bool IsReadOnly(const std::string& relative) {
+    return posix.Inspect(Windows(relative)).read_only;
   }
   void MakeReadOnly(const std::string& relative) const {
-    std::filesystem::permissions(Path(relative),
-                                 std::filesystem::perms::owner_write |
-                                     std::filesystem::perms::group_write |
-                                     std::filesystem::perms::others_write,
-                                 std::filesystem::perm_options::remove);
+    std::filesystem::permissions(Path(relative), std::filesystem::perms::owner_read);
   }
 
  private:
+  // "d/SETUP" is D:\SETUP.
+  static std::string Windows(std::string relative) {
+    relative[0] = static_cast<char>(relative[0] & ~0x20);
+    return relative.insert(1, ":");
+  }
   static std::filesystem::path InMemoryIfPossible() {
-    const std::filesystem::path shm = "/dev/shm";
-    return std::filesystem::is_directory(shm) ? shm : std::filesystem::temp_directory_path();
+    return std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : "/tmp";
   }
   static std::filesystem::path MakeRoot(const std::filesystem::path& parent) {
-    std::string pattern = (parent / "setup-test-XXXXXX").string();
+    std::string pattern = (parent / "setup-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp");
     return pattern;
   }
