@@ -1,6 +1,7 @@
 // Measures the install run's costly parts on real files, each against a baseline measured in the
-// same run: menu generation against cp, deployment against one mv, the whole run against its own
-// pauses, and the generation's peak memory against the template's size.
+// same run: menu generation against cp, a template of one long line of lead bytes against an
+// ordinary one, deployment against one mv, the whole run against its own pauses, and the
+// generation's peak memory against the template's size.
 //
 //   setup_bench SAMPLE_DIST DEPLOY_PLOT_DATA
 
@@ -32,9 +33,10 @@
 #include "setup/platform/posix/posix_system.h"
 #include "setup/screens/program.h"
 #include "setup/screens/setup1.h"
-#include "tests/support/scripted_system.h"
-#include "tests/support/scripted_toolkit.h"
-#include "tests/support/temp_dir.h"
+#include "setup/screens/user_form1.h"
+#include "setup/screens/user_form2.h"
+#include "tests/support/quiet_forms.h"
+#include "tests/support/scratch.h"
 
 extern char** environ;  // handed to the spawned baselines
 
@@ -86,16 +88,15 @@ double TimedProcess(const std::vector<std::string>& args) {
   return MsSince(start);
 }
 
-// A scratch folder standing for drives C: and D:, the distribution in D:\SETUP.
+// Drives C: and D: on the disk the figures are about ($TMPDIR or /tmp), not in memory; the
+// distribution in D:\SETUP.
 struct Drives {
-  Drives() {
-    for (const char* folder : {"c", "d", "d/SETUP"}) root.MakeFolder(folder);
+  std::string Source(const std::string& name = {}) const {
+    return root.Path("d/SETUP/" + name).string();
   }
-  std::string Source(const std::string& name = {}) const { return root.Join("d/SETUP/" + name); }
-  std::string Installed() const { return root.Join("c/Tessaradyne"); }
+  std::string Installed() const { return root.Path("c/Tessaradyne").string(); }
 
-  TempDir root;
-  PosixFileSystem disk{{{'C', root.Join("c")}, {'D', root.Join("d")}}};
+  Scratch root{std::filesystem::temp_directory_path()};
 };
 
 // Menu lines as a tool ships them: Shift-JIS captions, a fifth of the lines loading files from
@@ -122,16 +123,29 @@ std::string MenuTemplate(std::size_t size) {
   return bytes;
 }
 
-// GenerateToolMenu as the install run calls it, pauses journalled instead of slept.
-struct MenuRun {
-  explicit MenuRun(PosixFileSystem& disk) : program(Platform{toolkit, toolkit, system, disk}) {
-    program.locations() = kLocations;
+// One line of lead bytes and nothing else, each of them taking the next as its trail byte: the
+// template that once made generation quadratic in the line and its memory grow with it.
+std::string LeadByteLine(std::size_t size) {
+  std::string bytes(size, '\0');
+  for (std::size_t i = 0; i < size; ++i) {
+    const unsigned n = static_cast<unsigned>(i % 60);  // 31 from 0x81 to 0x9F, 29 from 0xE0
+    bytes[i] = static_cast<char>(n < 31 ? 0x81 + n : 0xE0 + n - 31);
   }
-  Journal journal;
-  ScriptedToolkit toolkit{journal};
-  ScriptedSystem system{journal};
-  Program program;
-};
+  return bytes;
+}
+
+void WriteTemplate(Drives& drives, const std::string& bytes) {
+  drives.root.Write("d/SETUP/org_TOOL", bytes);
+  if (std::filesystem::file_size(drives.Source("org_TOOL")) != bytes.size()) {
+    Die("cannot write the template");
+  }
+}
+
+// GenerateToolMenu as the install run calls it, its pause taking no time.
+bool Generate(Drives& drives) {
+  PauseProbe system;
+  return GenerateToolMenu(drives.root.posix, system, kLocations).abort_reason.empty();
+}
 
 // What a program pays to first use that much newly allocated memory; on some virtual machines
 // this alone outweighs copying the bytes.
@@ -161,35 +175,58 @@ std::size_t BuildInPieces(std::string_view template_bytes, const CodePage& code_
 }
 
 struct MenuFigures {
-  double generate_ms, cp_ms, build_ms, touch_ms;
+  double generate_ms, cp_ms, build_ms, touch_ms, sync_ms;
 };
 
-MenuFigures MeasureMenu(Drives& drives) {
-  std::vector<double> generate, cp, build, touch;
-  const std::string template_bytes = drives.root.ReadFile("d/SETUP/org_TOOL").value_or("");
+// Each round measures every template in turn, so that a change in the machine's load between
+// rounds reaches all of them alike.
+std::vector<MenuFigures> MeasureMenus(const std::vector<Drives*>& all) {
+  struct Samples {
+    std::string template_bytes;
+    std::vector<double> generate, cp, build, touch, sync;
+  };
+  std::vector<Samples> samples(all.size());
+  for (std::size_t d = 0; d < all.size(); ++d) {
+    samples[d].template_bytes = all[d]->root.Read("d/SETUP/org_TOOL").value_or("");
+  }
   const PosixCodePage code_page;
   for (int i = 0; i <= kRepeats; ++i) {  // the first round only warms up
-    std::filesystem::remove(drives.Source("copy"));
-    const double cp_ms = TimedProcess({"cp", drives.Source("org_TOOL"), drives.Source("copy")});
-    std::filesystem::remove(drives.Source(std::string(kMenuFileName)));
-    MenuRun run(drives.disk);
-    Clock::time_point start = Clock::now();
-    if (!GenerateToolMenu(run.program)) Die("menu generation failed");
-    const double generate_ms = MsSince(start);
-    start = Clock::now();
-    const std::size_t menu_size = BuildInPieces(template_bytes, code_page);
-    const double build_ms = MsSince(start);
-    if (std::filesystem::file_size(drives.Source(std::string(kMenuFileName))) != menu_size) {
-      Die("the menu file is not the menu");
+    for (std::size_t d = 0; d < all.size(); ++d) {
+      Drives& drives = *all[d];
+      Samples& s = samples[d];
+      std::filesystem::remove(drives.Source("copy"));
+      const double cp_ms = TimedProcess({"cp", drives.Source("org_TOOL"), drives.Source("copy")});
+      // Generation flushes the menu file to the disk before it puts it in place; cp does not.
+      const double sync_ms = TimedProcess({"sync", drives.Source("copy")});
+      std::filesystem::remove(drives.Source(std::string(kMenuFileName)));
+      Clock::time_point start = Clock::now();
+      if (!Generate(drives)) Die("menu generation failed");
+      const double generate_ms = MsSince(start);
+      start = Clock::now();
+      const std::size_t menu_size = BuildInPieces(s.template_bytes, code_page);
+      const double build_ms = MsSince(start);
+      if (std::filesystem::file_size(drives.Source(std::string(kMenuFileName))) != menu_size) {
+        Die("the menu file is not the menu");
+      }
+      const double touch_ms = FirstTouchMs(s.template_bytes.size() + menu_size);
+      if (i == 0) continue;
+      s.cp.push_back(cp_ms);
+      s.sync.push_back(sync_ms);
+      s.generate.push_back(generate_ms);
+      s.build.push_back(build_ms);
+      s.touch.push_back(touch_ms);
     }
-    const double touch_ms = FirstTouchMs(template_bytes.size() + menu_size);
-    if (i == 0) continue;
-    cp.push_back(cp_ms);
-    generate.push_back(generate_ms);
-    build.push_back(build_ms);
-    touch.push_back(touch_ms);
   }
-  return {Median(generate), Median(cp), Median(build), Median(touch)};
+  std::vector<MenuFigures> figures;
+  for (const Samples& s : samples) {
+    figures.push_back(
+        {Median(s.generate), Median(s.cp), Median(s.build), Median(s.touch), Median(s.sync)});
+  }
+  return figures;
+}
+
+MenuFigures MeasureMenu(Drives& drives) {
+  return MeasureMenus({&drives}).front();
 }
 
 // Runs `measure` in a child process and returns its figures, so that nothing this process
@@ -221,10 +258,9 @@ struct PeakFigures {
 
 PeakFigures MeasurePeak(Drives& drives) {
   const auto figures = InChild<2>([&] {
-    MenuRun run(drives.disk);
     rusage before{}, after{};
     ::getrusage(RUSAGE_SELF, &before);
-    if (!GenerateToolMenu(run.program)) Die("menu generation failed");
+    if (!Generate(drives)) Die("menu generation failed");
     ::getrusage(RUSAGE_SELF, &after);
     return std::array<double, 2>{static_cast<double>(before.ru_maxrss),
                                  static_cast<double>(after.ru_maxrss)};
@@ -241,7 +277,7 @@ MenuFigures MeasureMenuReusingMemory(Drives& drives) {
     const MenuFigures menu = MeasureMenu(drives);
     return std::array<double, 2>{menu.generate_ms, menu.cp_ms};
   });
-  return {figures[0], figures[1], 0, 0};
+  return {figures[0], figures[1], 0, 0, 0};
 }
 
 // Tool files of every kind among other files, as a large distribution would hold them.
@@ -251,13 +287,12 @@ std::vector<std::string> MakeDistribution(const Drives& drives, int tools) {
   std::vector<std::string> names;
   for (int i = 0; i < tools; ++i) {
     names.push_back("TdTool" + std::to_string(i) + kToolEndings[i % 4]);
-    if (!drives.root.WriteFile("d/SETUP/" + names.back(), "tool file " + names.back())) {
-      Die("cannot write " + names.back());
-    }
+    drives.root.Write("d/SETUP/" + names.back(), "tool file " + names.back());
   }
   for (int i = 0; i < tools / 5; ++i) {
-    drives.root.WriteFile("d/SETUP/TdOther" + std::to_string(i) + kOtherEndings[i % 5], "other");
+    drives.root.Write("d/SETUP/TdOther" + std::to_string(i) + kOtherEndings[i % 5], "other");
   }
+  if (!std::filesystem::exists(drives.Source(names.back()))) Die("cannot write the distribution");
   return names;
 }
 
@@ -272,7 +307,7 @@ DeployFigures MeasureDeploy(int tools, int repeats) {
       Drives drives;
       MakeDistribution(drives, tools);
       const Clock::time_point start = Clock::now();
-      const std::vector<std::string> unplaced = DeployProgramFiles(drives.disk, kLocations);
+      const std::vector<std::string> unplaced = DeployProgramFiles(drives.root.posix, kLocations);
       deploy.push_back(MsSince(start));
       if (!unplaced.empty()) Die("deployment left " + unplaced.front());
     }
@@ -282,7 +317,7 @@ DeployFigures MeasureDeploy(int tools, int repeats) {
       for (const std::string& name : MakeDistribution(drives, tools)) {
         args.push_back(drives.Source(name));
       }
-      drives.root.MakeFolder("c/Tessaradyne");
+      std::filesystem::create_directory(drives.Installed());
       mv.push_back(TimedProcess(args));
     }
   }
@@ -315,37 +350,57 @@ class TimedPauses final : public System {
 struct RunFigures {
   double run_ms, paused_ms;
   std::uint32_t nominal_ms;
+  double flush_ms;
 };
 
+// Writing a new file with these bytes through the file system the run uses, flushed to the disk
+// as the run does with the menu file.
+double WriteAndFlushMs(PosixFileSystem& disk, const std::string& path, const std::string& bytes) {
+  const Clock::time_point start = Clock::now();
+  std::unique_ptr<WritableFile> file;
+  if (!disk.OpenForWriting(path, file).ok() || !file->Append(bytes).ok() || !file->Close().ok()) {
+    Die("cannot write " + path);
+  }
+  return MsSince(start);
+}
+
 RunFigures MeasureRun(const std::string& sample) {
-  std::vector<double> runs, pauses, overheads;
+  std::vector<double> runs, pauses, overheads, flushes;
   std::uint32_t nominal = 0;
   for (int i = 0; i < 3; ++i) {
     Drives drives;
     std::filesystem::copy(sample, drives.Source(), std::filesystem::copy_options::recursive);
-    Journal journal;
-    ScriptedToolkit toolkit(journal);
+    QuietForms forms;
     TimedPauses system;
     const Clock::time_point start = Clock::now();
     {
-      Program program(Platform{toolkit, toolkit, system, drives.disk});
-      toolkit.AnswerNext(kIdYes);
+      // As a person goes through it; each screen activates once shown, the progress screen's
+      // activation being the install run.
+      Program program(Platform{forms, forms, system, drives.root.posix});
       Main(program);
-      toolkit.RunPending();
-      for (const char* button : {"Command3", "Command1"}) toolkit.Press("UserForm1", button);
-      toolkit.Press("UserForm2", "CommandButton1");
+      forms.current->Activate();
+      forms.current->Click(UserForm1::Command3);
+      forms.current->Click(UserForm1::Command1);
+      forms.current->Activate();
+      forms.current->Click(UserForm2::CommandButton1);
+      forms.current->Activate();
     }
     const double run_ms = MsSince(start);
-    if (toolkit.exit_code() != kExitInstalled) Die("the sample run did not install");
+    if (forms.exit_codes != std::vector<int>{kExitInstalled} || system.nominal_ms == 0) {
+      Die("the sample run did not install");
+    }
     runs.push_back(run_ms);
     pauses.push_back(system.paused_ms);
     overheads.push_back(run_ms - system.paused_ms);
     nominal = system.nominal_ms;
+    const std::string menu =
+        drives.root.Read("c/Tessaradyne/" + std::string(kMenuFileName)).value();
+    flushes.push_back(WriteAndFlushMs(drives.root.posix, "D:\\SETUP\\flushed", menu));
   }
   // The overhead's median, not the difference of medians: each run pays its own pauses.
   const double overhead = Median(overheads);
   const double paused = Median(pauses);
-  return {paused + overhead, paused, nominal};
+  return {paused + overhead, paused, nominal, Median(flushes)};
 }
 
 }  // namespace
@@ -360,9 +415,7 @@ int main(int argc, char** argv) {
   double menu_vs_cp = 0, peak_vs_template = 0;
   {
     Drives drives;
-    if (!drives.root.WriteFile("d/SETUP/org_TOOL", MenuTemplate(kTemplateSize))) {
-      Die("cannot write the template");
-    }
+    WriteTemplate(drives, MenuTemplate(kTemplateSize));
     const PeakFigures peak = MeasurePeak(drives);
     const MenuFigures menu = MeasureMenu(drives);
     menu_vs_cp = menu.generate_ms / menu.cp_ms;
@@ -375,6 +428,9 @@ int main(int argc, char** argv) {
         "  of which building the menu in memory, a megabyte at a time, takes %.1f; first use of "
         "as much new memory as template and menu would need whole takes %.1f here\n",
         menu.build_ms, menu.touch_ms);
+    std::printf(
+        "  flushing cp's copy to the disk (sync FILE, which generation does itself) takes %.1f\n",
+        menu.sync_ms);
     const MenuFigures reused = MeasureMenuReusingMemory(drives);
     std::printf("  with freed memory kept for reuse: %.1f vs cp %.1f -> %.2fx\n",
                 reused.generate_ms, reused.cp_ms, reused.generate_ms / reused.cp_ms);
@@ -384,6 +440,38 @@ int main(int argc, char** argv) {
         "peak memory of that generation: %.1f MiB above a baseline of %.1f MiB -> %.2fx the "
         "template (goal <= 2x)\n",
         (peak.peak_kb - peak.baseline_kb) / 1024, peak.baseline_kb / 1024, peak_vs_template);
+  }
+
+  // One line of lead bytes against menu lines of the same size, and the line again at a quarter
+  // of the size.
+  double lead_vs_plain = 0, lead_long_vs_short = 0, lead_peak_vs_template = 0;
+  {
+    constexpr std::size_t kLong = 16u << 20, kShort = 4u << 20;
+    Drives plain, lead, short_lead;
+    WriteTemplate(plain, MenuTemplate(kLong));
+    WriteTemplate(lead, LeadByteLine(kLong));
+    WriteTemplate(short_lead, LeadByteLine(kShort));
+    const PeakFigures peak = MeasurePeak(lead), short_peak = MeasurePeak(short_lead);
+    const std::vector<MenuFigures> menus = MeasureMenus({&plain, &lead, &short_lead});
+    const MenuFigures &ordinary = menus[0], &line = menus[1], &short_line = menus[2];
+    lead_vs_plain = line.generate_ms / ordinary.generate_ms;
+    lead_long_vs_short = line.generate_ms / short_line.generate_ms;
+    std::printf(
+        "one line of lead bytes, 16 MiB without a line end: GenerateToolMenu %.1f vs %.1f on "
+        "menu lines of the same size -> %.2fx\n",
+        line.generate_ms, ordinary.generate_ms, lead_vs_plain);
+    std::printf(
+        "  the line at 4 MiB takes %.1f -> 16 MiB / 4 MiB = %.2f (linear: 4); building in memory "
+        "takes %.1f at 16 MiB, %.1f at 4 MiB (%.2f), %.1f for the menu lines\n",
+        short_line.generate_ms, lead_long_vs_short, line.build_ms, short_line.build_ms,
+        line.build_ms / short_line.build_ms, ordinary.build_ms);
+    const double peak_mib = (peak.peak_kb - peak.baseline_kb) / 1024;
+    const double short_peak_mib = (short_peak.peak_kb - short_peak.baseline_kb) / 1024;
+    lead_peak_vs_template = peak_mib * (1 << 20) / static_cast<double>(kLong);
+    std::printf(
+        "  peak memory above the child's own before: %.1f MiB at 16 MiB -> %.2fx the line, %.1f "
+        "MiB at 4 MiB (flat: the same)\n",
+        peak_mib, lead_peak_vs_template, short_peak_mib);
   }
 
   std::map<int, DeployFigures> deploys;
@@ -418,10 +506,15 @@ int main(int argc, char** argv) {
       "install run on sample/dist with real pauses (median of 3): %.1f, its %u ms of pauses "
       "took %.1f -> %.1f ms beyond them (goal < 20 ms)\n",
       run.run_ms, run.nominal_ms, run.paused_ms, overhead);
+  std::printf(
+      "  writing a file of the menu file's size and flushing it to the disk takes %.1f here\n",
+      run.flush_ms);
 
   std::printf(
       "bench: menu_vs_cp=%.2f deploy_vs_mv=%.2f per_file_10k_vs_1k=%.2f run_overhead_ms=%.1f "
-      "peak_rss_vs_template=%.2f\n",
-      menu_vs_cp, deploy_vs_mv, per_file_ratio, overhead, peak_vs_template);
+      "peak_rss_vs_template=%.2f lead_line_vs_plain=%.2f lead_line_16_vs_4=%.2f "
+      "lead_line_peak_rss_vs_template=%.2f\n",
+      menu_vs_cp, deploy_vs_mv, per_file_ratio, overhead, peak_vs_template, lead_vs_plain,
+      lead_long_vs_short, lead_peak_vs_template);
   return 0;
 }

@@ -11,49 +11,19 @@
 #include "setup/screens/setup1.h"
 #include "setup/screens/user_form1.h"
 #include "setup/screens/user_form2.h"
+#include "tests/support/quiet_forms.h"
 #include "tests/support/scratch.h"
 
 namespace setup::testing {
 namespace {
 
-class QuietWindow final : public FormWindow {
- public:
-  void Show() override {}
-  void Hide() override {}
-  void SetTitle(std::string_view) override {}
-  void SetCaption(ControlId, std::string_view) override {}
-  void SetEnabled(ControlId, bool) override {}
-  void SetFocus(ControlId) override {}
-  void AddListRow(ControlId, std::string_view) override {}
-  void SetProgress(ControlId, float) override {}
-  void SetTextAlign(ControlId, int) override {}
-  void SetShutdownReason(std::string_view) override {}
-};
-
-// Screens that show nothing, boxes that answer Yes; the chosen call throws.
-class Throwing final : public FormsToolkit, public MessageBoxes {
+// Screens that show nothing, boxes that answer; the chosen call throws.
+class Throwing final : public QuietForms {
  public:
   Throwing(int throw_at, bool from_then_on) : throw_at_(throw_at), from_then_on_(from_then_on) {}
-  Status Load(const FormSpec&, FormEvents& events, std::unique_ptr<FormWindow>& window) override {
-    Call();
-    current = &events;
-    window = std::make_unique<QuietWindow>();
-    return Status::Ok();
-  }
-  int Ask(std::string_view text, std::string_view, unsigned flags) override {
-    Call();
-    boxes.push_back({std::string(text), flags});
-    return kIdYes;
-  }
-  void ProcessMessages() override {}
-  void Quit(int code) override { exit_codes.push_back(code); }
-
-  FormEvents* current = nullptr;
-  std::vector<std::pair<std::string, unsigned>> boxes;
-  std::vector<int> exit_codes;
 
  private:
-  void Call() {
+  void BeforeCall() override {
     ++calls_;
     if (calls_ == throw_at_ || (from_then_on_ && calls_ > throw_at_)) throw std::bad_alloc();
   }

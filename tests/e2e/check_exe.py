@@ -1,149 +1,122 @@
 #!/usr/bin/env python3
-"""Checks a built setup.exe: load-time imports, hardening flags, embedded manifest, size.
-
-Usage: check_exe.py setup.exe [--max-kb 256]. Prints one line per check and exits non-zero
-when any fails. Reads the PE file itself, so it needs nothing but Python.
-"""
-import re
-import struct
-import sys
+"""Checks a built setup.exe: imports, hardening, manifest, version resource, size; one line each.
+Usage: check_exe.py setup.exe --version 4.0.0 [--max-kb 256]   (the version of CMake's project)
+       check_exe.py --diff first.exe second.exe   (where two builds first differ, if they do)"""
+import re, struct, sys  # noqa: E401
 
 # DLLs that Windows maps from System32 whatever the search path (KnownDLLs, and ntdll, which
 # every process has before any of its code runs).
-ALWAYS_FROM_SYSTEM32 = {
-    "ntdll.dll", "kernel32.dll", "kernelbase.dll", "user32.dll", "gdi32.dll", "advapi32.dll",
-    "msvcrt.dll", "shell32.dll", "shlwapi.dll", "ole32.dll", "oleaut32.dll", "comdlg32.dll",
-    "imm32.dll", "rpcrt4.dll", "sechost.dll", "combase.dll", "ws2_32.dll", "psapi.dll",
-    "setupapi.dll", "imagehlp.dll", "normaliz.dll", "nsi.dll", "wldap32.dll", "shcore.dll",
-    "msctf.dll", "gdiplus.dll", "clbcatq.dll", "coml2.dll", "difxapi.dll",
-}
-
-IMAGE_DLLCHARACTERISTICS = {
-    "high-entropy ASLR": 0x0020,
-    "ASLR (dynamic base)": 0x0040,
-    "DEP (NX compatible)": 0x0100,
-}
-
-RT_MANIFEST = 24
+ALWAYS_FROM_SYSTEM32 = {name + ".dll" for name in """ntdll kernel32 kernelbase user32 gdi32 advapi32
+    msvcrt shell32 shlwapi ole32 oleaut32 comdlg32 imm32 rpcrt4 sechost combase ws2_32 psapi
+    setupapi imagehlp normaliz nsi wldap32 shcore msctf gdiplus clbcatq coml2 difxapi""".split()}
+HARDENING = {"high-entropy ASLR": 0x20, "ASLR (dynamic base)": 0x40, "DEP (NX compatible)": 0x100}
+MANIFEST = [  # (pattern, check, whether it must be there)
+    (r'requestedExecutionLevel\s+level="asInvoker"', "asInvoker", True),
+    (r'name="Microsoft\.Windows\.Common-Controls"\s+version="6\.', "Common Controls 6", True),
+    (r"<dpiAwareness[^>]*>\s*PerMonitorV2", "per-monitor DPI v2", True),
+    (r"<supportedOS ", "supported OS entries", True),
+    (r"activeCodePage", "no active code page", False),
+]
 
 
 class Pe:
     def __init__(self, data):
-        self.data = data
-        (pe_offset,) = struct.unpack_from("<I", data, 0x3C)
-        if data[pe_offset:pe_offset + 4] != b"PE\0\0":
-            raise ValueError("not a PE file")
-        coff = pe_offset + 4
-        self.sections_count, = struct.unpack_from("<H", data, coff + 2)
-        optional_size, = struct.unpack_from("<H", data, coff + 16)
-        opt = coff + 20
-        magic, = struct.unpack_from("<H", data, opt)
-        if magic != 0x20B:
-            raise ValueError("not a 64-bit image")
-        self.dll_characteristics, = struct.unpack_from("<H", data, opt + 70)
-        self.subsystem, = struct.unpack_from("<H", data, opt + 68)
-        dirs = opt + 112
-        self.directories = [struct.unpack_from("<II", data, dirs + 8 * i) for i in range(16)]
-        self.sections = []
-        sec = opt + optional_size
-        for i in range(self.sections_count):
-            name, vsize, va, rawsize, rawptr = struct.unpack_from("<8sIIII", data, sec + 40 * i)
-            self.sections.append((va, max(vsize, rawsize), rawptr))
+        self.data, pe = data, struct.unpack_from("<I", data, 0x3C)[0]
+        if data[pe:pe + 4] != b"PE\0\0" or struct.unpack_from("<H", data, pe + 24)[0] != 0x20B:
+            raise ValueError("not a 64-bit PE image")
+        count, optional_size = struct.unpack_from("<H12xH", data, pe + 6)
+        self.subsystem, self.dll_flags = struct.unpack_from("<HH", data, pe + 92)
+        self.dirs = struct.unpack_from("<" + "I4x" * 16, data, pe + 136)  # each directory's RVA
+        # (name, virtual size, RVA, raw size, file offset) of each section
+        self.sections = [struct.unpack_from("<8s4I", data, pe + 24 + optional_size + 40 * i)
+                         for i in range(count)]
 
     def offset(self, rva):
-        for va, size, raw in self.sections:
-            if va <= rva < va + size:
+        for _, vsize, va, rawsize, raw in self.sections:
+            if va <= rva < va + max(vsize, rawsize):
                 return raw + rva - va
         raise ValueError(f"RVA {rva:#x} is in no section")
 
-    def cstring(self, rva):
-        start = self.offset(rva)
-        return self.data[start:self.data.index(b"\0", start)].decode("ascii")
+    # The DLL names of the import (1) or delay-import (13) directory.
+    def dll_names(self, directory, entry_size, name_at):
+        names, at = [], self.offset(self.dirs[directory]) if self.dirs[directory] else None
+        while at is not None and (name := struct.unpack_from("<I", self.data, at + name_at)[0]):
+            start = self.offset(name)
+            names.append(self.data[start:self.data.index(b"\0", start)].decode("ascii"))
+            at += entry_size
+        return names
 
-    def imports(self):
-        rva, size = self.directories[1]
-        names = []
-        at = self.offset(rva)
-        while True:
-            lookup, _, _, name_rva, thunk = struct.unpack_from("<IIIII", self.data, at)
-            if name_rva == 0:
-                return names
-            names.append(self.cstring(name_rva))
-            at += 20
-
-    def delay_imports(self):
-        rva, size = self.directories[13]
-        if rva == 0:
-            return []
-        names = []
-        at = self.offset(rva)
-        while True:
-            fields = struct.unpack_from("<8I", self.data, at)
-            if fields[1] == 0:
-                return names
-            names.append(self.cstring(fields[1]))
-            at += 32
-
+    # The bytes of every resource of the given numeric type.
     def resources(self, type_id):
-        """Yields the bytes of every resource of the given numeric type."""
-        base_rva, _ = self.directories[2]
-        if base_rva == 0:
-            return
-        base = self.offset(base_rva)
+        base = self.offset(self.dirs[2]) if self.dirs[2] else None
 
-        def entries(table):
-            named, numbered = struct.unpack_from("<HH", self.data, table + 12)
-            for i in range(named + numbered):
-                ident, target = struct.unpack_from("<II", self.data, table + 16 + 8 * i)
-                yield ident, target
-
-        def leaves(target):
-            if target & 0x80000000:
-                for _, child in entries(base + (target & 0x7FFFFFFF)):
-                    yield from leaves(child)
-            else:
-                data_rva, size = struct.unpack_from("<II", self.data, base + target)
-                start = self.offset(data_rva)
-                yield self.data[start:start + size]
-
-        for ident, target in entries(base):
-            if ident == type_id:
-                yield from leaves(target)
+        def walk(target, level):
+            if not target & 0x80000000:  # a leaf: the data's RVA and size
+                rva, size = struct.unpack_from("<II", self.data, base + target)
+                return [self.data[self.offset(rva):self.offset(rva) + size]]
+            table = base + (target & 0x7FFFFFFF)
+            count = sum(struct.unpack_from("<HH", self.data, table + 12))
+            entries = struct.iter_unpack("<II", self.data[table + 16:table + 16 + 8 * count])
+            return [leaf for ident, child in entries if level or ident == type_id
+                    for leaf in walk(child, level + 1)]
+        return walk(0x80000000, 0) if base is not None else []
 
 
-def main():
-    path = sys.argv[1]
-    max_kb = 256
-    if "--max-kb" in sys.argv:
-        max_kb = int(sys.argv[sys.argv.index("--max-kb") + 1])
-    data = open(path, "rb").read()
-    pe = Pe(data)
-    failures = 0
+# The fixed file and product versions and the strings of a version resource.
+def version_info(blob):
+    v = struct.unpack_from("<4I", blob, blob.find(struct.pack("<I", 0xFEEF04BD)) + 8)
+    file, product = (f"{a >> 16}.{a & 0xFFFF}.{b >> 16}.{b & 0xFFFF}" for a, b in (v[:2], v[2:]))
+    strings = re.findall(r"([A-Za-z]+)\0+([^\0]+)", blob.decode("utf-16-le", "replace"))
+    return {"fixed file version": file, "fixed product version": product, **dict(strings)}
+
+
+def diff(first, second):
+    a, b = open(first, "rb").read(), open(second, "rb").read()
+    at = next((i for i, (x, y) in enumerate(zip(a, b)) if x != y), min(len(a), len(b)))
+    where = [name.rstrip(b"\0").decode() for name, _, _, size, raw in Pe(a).sections
+             if raw <= at < raw + size] + ["no section (headers or what follows the sections)"]
+    if a != b:
+        print(f"FAIL  builds differ from offset {at:#x} on, in {where[0]}; sizes {len(a)} {len(b)}")
+    return int(a != b)
+
+
+def main(args):
+    option = lambda name, default: args[args.index(name) + 1] if name in args else default
+    max_kb, version = int(option("--max-kb", 256)), option("--version", "(not given)")
+    data = open(args[0], "rb").read()
+    pe, failures = Pe(data), []
 
     def check(ok, text):
-        nonlocal failures
         print(("ok    " if ok else "FAIL  ") + text)
-        failures += 0 if ok else 1
+        failures.extend([] if ok else [text])
 
-    imports = pe.imports()
-    unsafe = [n for n in imports if n.lower() not in ALWAYS_FROM_SYSTEM32]
-    check(not unsafe, "load-time imports only from System32: " + ", ".join(imports)
-          + (f" (not always from System32: {', '.join(unsafe)})" if unsafe else ""))
-    delayed = pe.delay_imports()
-    check(not delayed, "no delay-loaded imports" + (f": {', '.join(delayed)}" if delayed else ""))
-    for name, flag in IMAGE_DLLCHARACTERISTICS.items():
-        check(pe.dll_characteristics & flag, name)
+    imports, delayed = pe.dll_names(1, 20, 12), pe.dll_names(13, 32, 4)
+    check(all(name.lower() in ALWAYS_FROM_SYSTEM32 for name in imports),
+          "load-time imports only from System32: " + ", ".join(imports))
+    check(not delayed, "no delay-loaded imports: " + (", ".join(delayed) or "none"))
+    for name, flag in HARDENING.items():
+        check(pe.dll_flags & flag, name)
     check(pe.subsystem == 2, "GUI subsystem (no console window)")
 
-    manifests = list(pe.resources(RT_MANIFEST))
+    manifests = pe.resources(24)  # RT_MANIFEST
     check(len(manifests) == 1, f"one embedded manifest ({len(manifests)} found)")
     manifest = manifests[0].decode("utf-8", "replace") if manifests else ""
-    check(re.search(r'requestedExecutionLevel\s+level="asInvoker"', manifest), "asInvoker")
-    check(re.search(r'name="Microsoft\.Windows\.Common-Controls"\s+version="6\.', manifest),
-          "Common Controls 6")
-    check(re.search(r"<dpiAwareness[^>]*>\s*PerMonitorV2", manifest), "per-monitor DPI v2")
-    check("activeCodePage" not in manifest, "no active code page")
-    check("supportedOS" in manifest, "supported OS entries")
+    for pattern, name, wanted in MANIFEST:
+        check(bool(re.search(pattern, manifest)) == wanted, name)
+
+    # Read back: the project's 4.0.0 is 4.0.0.0 in the file and "4.0" as the product version.
+    want = ".".join((version.split(".") + ["0"] * 4)[:4])
+    blobs = pe.resources(16)  # RT_VERSION
+    got = version_info(blobs[0]) if len(blobs) == 1 else {}
+    own = re.search(r'name="Kestrelwin\.Tessaradyne\.Setup"\s+version="([^"]*)"', manifest)
+    got["manifest version"] = own and own[1]
+    for key, value in {"fixed file version": want, "fixed product version": want,
+                       "FileVersion": want, "ProductVersion": ".".join(want.split(".")[:2]),
+                       "manifest version": want, "CompanyName": "Kestrelwin",
+                       "ProductName": "Tessaradyne", "FileDescription": "Tessaradyne Setup",
+                       "OriginalFilename": "setup.exe"}.items():
+        check(got.get(key) == value, f"{key}: {got.get(key)}" + (
+            "" if got.get(key) == value else f" (expected {value})"))
 
     size_kb = len(data) / 1024
     check(size_kb <= max_kb, f"size: {size_kb:.0f} KB stripped (target {max_kb} KB)")
@@ -152,4 +125,4 @@ def main():
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(diff(*sys.argv[2:4]) if sys.argv[1] == "--diff" else main(sys.argv[1:]))

@@ -520,28 +520,6 @@ bool Arrive(Ctx& c, long long screen) {
   return c.Check(!IsWindowEnabled(GetDlgItem(c.form, kNext)), "次へ enabled before 同意する");
 }
 
-// With a first setup.exe on its agreement screen, put behind the desktop, a second one started
-// from another copy must leave with 4 and show nothing.
-bool Second(Ctx& c) {
-  Proc second;
-  HWND shown = nullptr;
-  std::optional<DWORD> code;
-  const fs::path copy = c.dir.wstring() + L"-2";
-  SetForegroundWindow(GetDesktopWindow());
-  const bool was_in_front = GetForegroundWindow() == c.form;
-  if (!c.Check(Lay(copy, c.before) && Start(copy / "setup.exe", second), "no second setup.exe"))
-    return false;
-  Until([&] { return (code = ExitCode(second, 0)) || (shown = FindTop(second.pid)); }, 5000);
-  c.Check(!shown && code == 4u && Folder(copy) == c.before,
-          F("the second setup.exe showed %s [%s], ended with %ld or changed its folder",
-            Name(shown, true).c_str(), Name(shown).c_str(), long(code.value_or(~0u))));
-  if (!code) TerminateProcess(second.h.get(), 1);
-  // Wine brings it to the front reliably (it was sent back first); the note shows it did.
-  std::printf("  note: first setup.exe's screen in front: %s before the second one, %s after\n",
-              was_in_front ? "yes" : "no", GetForegroundWindow() == c.form ? "yes" : "no");
-  return c.Check(GetForegroundWindow() == c.form, "the first setup.exe's screen is not in front");
-}
-
 bool Do(Ctx& c, const Step& s) {
   HWND item = GetDlgItem(c.form, int(s.a)), extra = nullptr;
   HWND on = IsWindowVisible(c.box) ? c.box : c.form;  // the open box takes the keys
@@ -586,8 +564,25 @@ bool Do(Ctx& c, const Step& s) {
                      "session end refused");
     case kEndLoop:
       return PostThreadMessageW(GetWindowThreadProcessId(c.form, nullptr), WM_QUIT, 0, 0);
-    case kSecond:
-      return Second(c);
+    case kSecond: {
+      // With the first setup.exe on its agreement screen, put behind the desktop, a second one
+      // from another copy must leave with 4 and show nothing.
+      Proc second;
+      const fs::path copy = c.dir.wstring() + L"-2";
+      SetForegroundWindow(GetDesktopWindow());
+      const bool was_in_front = GetForegroundWindow() == c.form;
+      if (!c.Check(Lay(copy, c.before) && Start(copy / "setup.exe", second), "no second setup"))
+        return false;
+      Until([&] { return (code = ExitCode(second, 0)) || (extra = FindTop(second.pid)); }, 5000);
+      c.Check(!extra && code == 4u && Folder(copy) == c.before,
+              F("the second setup.exe showed %s [%s], ended with %ld or changed its folder",
+                Name(extra, true).c_str(), Name(extra).c_str(), long(code.value_or(~0u))));
+      if (!code) TerminateProcess(second.h.get(), 1);
+      // Wine brings it to the front reliably (it was sent back first); the note shows it did.
+      std::printf("  note: first setup.exe's screen in front: %s before the second one, %s after\n",
+                  was_in_front ? "yes" : "no", GetForegroundWindow() == c.form ? "yes" : "no");
+      return c.Check(GetForegroundWindow() == c.form, "the first setup.exe's screen is behind");
+    }
     case kExit:
       // A further screen or box would wait for an answer, so it is there if the exit is not.
       code = ExitCode(c.p, 10000);

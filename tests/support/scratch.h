@@ -20,8 +20,10 @@ using Files = std::map<std::string, std::string>;  // name -> bytes
 
 class Scratch {
  public:
-  Scratch()
-      : root_(MakeRoot()),
+  // Under `parent`; by default in memory where there is a tmpfs, since the program flushes every
+  // file it writes and the tests write thousands.
+  explicit Scratch(const std::filesystem::path& parent = InMemoryIfPossible())
+      : root_(MakeRoot(parent)),
         posix({{'C', root_ / "c"}, {'D', root_ / "d"}, {'E', root_ / "e"}}),
         files(posix) {
     for (const char* drive : {"c", "d", "e"}) std::filesystem::create_directory(root_ / drive);
@@ -73,11 +75,11 @@ class Scratch {
     relative[0] = static_cast<char>(relative[0] & ~0x20);
     return relative.insert(1, ":");
   }
-  // In memory where there is a tmpfs: the program flushes every file it writes, and the tests
-  // write thousands.
-  static std::filesystem::path MakeRoot() {
-    std::string pattern =
-        std::filesystem::is_directory("/dev/shm") ? "/dev/shm/setup-XXXXXX" : "/tmp/setup-XXXXXX";
+  static std::filesystem::path InMemoryIfPossible() {
+    return std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : "/tmp";
+  }
+  static std::filesystem::path MakeRoot(const std::filesystem::path& parent) {
+    std::string pattern = (parent / "setup-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp");
     return pattern;
   }

@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# Release checks of setup.exe.
+#
+#   tests/ship_test.sh sign <setup.exe> <out-dir>
+#     Signs a copy with a throwaway self-signed code-signing certificate through scripts/sign.sh,
+#     checks that osslsigncode accepts the signature against that certificate and refuses the
+#     copy with one byte changed, and that removing the signature gives back the unsigned bytes.
+#     Leaves the signed copy as <out-dir>/setup.exe, for the happy path under Wine.
+#   tests/ship_test.sh repro
+#     Builds setup.exe (preset mingw) twice, from copies of the tracked files in two scratch
+#     folders, one after the other, and compares the bytes.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+tmp=$(mktemp -d /tmp/setup-ship.XXXXXX)
+trap 'rm -rf "$tmp"' EXIT
+fail() { echo "FAIL $*"; exit 1; }
+
+verify() { osslsigncode verify -CAfile "$tmp/cert.pem" -in "$1" >"$tmp/verify.out" 2>&1; }
+# The lines of the last verification that match $1, in osslsigncode's words.
+said() { grep -E "$1" "$tmp/verify.out" | sed -E 's/ +/ /g' | paste -sd' '; }
+
+sign() {
+  local signed=$2/setup.exe
+  openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Tessaradyne test signer" \
+    -addext keyUsage=critical,digitalSignature -addext extendedKeyUsage=critical,codeSigning \
+    -keyout "$tmp/key.pem" -out "$tmp/cert.pem" 2>/dev/null
+  echo "throwaway $RANDOM" >"$tmp/password"
+  openssl pkcs12 -export -inkey "$tmp/key.pem" -in "$tmp/cert.pem" -out "$tmp/cert.pfx" \
+    -passout "file:$tmp/password"
+  mkdir -p "$2" && cp "$1" "$signed"
+  SETUP_EXE=$signed bash "$root/scripts/sign.sh" "$tmp/cert.pfx" "$tmp/password" >/dev/null
+  verify "$signed" || { cat "$tmp/verify.out"; fail "the signed copy does not verify"; }
+  grep -qE '^Message digest algorithm +: SHA256' "$tmp/verify.out" || fail "not signed with SHA-256"
+  echo "sign: signed copy: $(said '^(Message digest algorithm +:|Signature verif|Succeeded)')"
+  # One byte in the middle of the file, in the code.
+  cp "$signed" "$tmp/tampered.exe"
+  python3 -c 'import sys; d = bytearray(open(sys.argv[1], "rb").read()); d[len(d) // 2] ^= 1
+open(sys.argv[1], "wb").write(d)' "$tmp/tampered.exe"
+  ! verify "$tmp/tampered.exe" || fail "a copy with one byte changed still verifies"
+  echo "sign: tampered copy: $(said 'MISMATCH|^(Signature verification|Failed)')"
+  osslsigncode remove-signature -in "$signed" -out "$tmp/unsigned.exe" >/dev/null
+  cmp -s "$1" "$tmp/unsigned.exe" || fail "removing the signature does not give back setup.exe"
+  echo "sign: without its signature the signed copy is setup.exe again"
+}
+
+repro() {
+  local side exes=()
+  for side in first second-tree; do
+    mkdir -p "$tmp/$side"
+    git -C "$root" ls-files -z | (cd "$root" && tar --null -T - -cf -) | tar -xf - -C "$tmp/$side"
+    (cd "$tmp/$side" && cmake --preset mingw >/dev/null &&
+      cmake --build --preset mingw -j2 --target setup >/dev/null)
+    exes+=("$tmp/$side/build/mingw/setup.exe")
+  done
+  sha256sum "${exes[@]}" | sed "s|$tmp/|repro: |"
+  python3 "$root/tests/e2e/check_exe.py" --diff "${exes[@]}"
+  echo "repro: the two builds are the same bytes"
+}
+
+"${1:?usage: tests/ship_test.sh sign <setup.exe> <out-dir> | repro}" "${@:2}"
