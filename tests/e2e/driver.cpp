@@ -6,7 +6,9 @@
 //
 //   driver setup=<setup.exe> dist=<distribution> work=<folder> programs=<folder of
 //       minimal_window.exe, dll_probe.exe and planted\> [cross=<folder on another file system>]
-//       [only=a,b] [skip=a,b] [acp=<code page>] [shots=<folder>] [verbose=1]
+//       [only=a,b | part=i/n] [shots=<folder>] [verbose=1]
+// It prints "code page N, D dpi", a PASS or FAIL line for each scenario with what failed, and
+// "e2e: P passed, F failed"; it exits with 0 when all passed.
 
 #include <windows.h>
 //
@@ -176,8 +178,11 @@ bool Host(const char* program, const std::vector<std::wstring>& args,
     command += L" \"" + (path ? Wide(path) : arg) + L"\"";
     HeapFree(GetProcessHeap(), 0, path);
   }
-  Proc p;
-  return Start(fs::path(L"Z:\\usr\\bin") / program, p, command) && Until(done, 15000);
+  // Now and then, on a busy machine, a host program started so never runs: it gets three tries.
+  for (int tries = 0; tries < 3; ++tries)
+    if (Proc p; Start(fs::path(L"Z:\\usr\\bin") / program, p, command) && Until(done, 5000))
+      return true;
+  return false;
 }
 
 // A window's text, read without sending it a message so that it works while the program
@@ -243,7 +248,7 @@ char IconOf(HWND box) {
     DeleteDC(dc);
     ReleaseDC(nullptr, screen);
   };
-  std::unique_ptr<void, decltype(release)> released(bitmap, release);  // the GDI objects
+  std::unique_ptr<void, decltype(release)> released(&info, release);  // the GDI objects
   RECT rest{0, h, w, 4 * h};
   BitBlt(dc, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
   FillRect(dc, &rest, GetSysColorBrush(COLOR_3DFACE));
@@ -283,10 +288,11 @@ void Shot(HWND w, const char* name) {
 //   kAnswer      a: button of the open box
 //   kRun         Yes, then the run to its last box, answered OK; a: 1 try to close it meanwhile;
 //                text: the abort message it ends with instead of the outcome's
-//   kPost kSend  a: message, b: wParam, to the screen; WM_QUERYENDSESSION must be answered TRUE
+//   kPost kSend  a: message, b: wParam, posted or sent to the screen; a sent one but
+//                WM_ENDSESSION must be answered TRUE
 //   kEndLoop     WM_QUIT to the screen's thread
 //   kSecond      a second setup.exe from another copy leaves at once with 4, showing nothing
-//   kExit        a: exit status; no further window may appear first
+//   kExit        a: exit status; no further window may be left open instead
 //   kInstalled   files where the outcome puts them
 //   kUntouched   nothing written anywhere
 //   kMarkers     no planted DLL loaded beyond those a one-window program loads
