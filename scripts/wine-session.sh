@@ -16,15 +16,22 @@ e2e_begin() {
 }
 
 e2e_cleanup() {
-  local lane
+  local lane prefix
+  # Each step on its own: the EXIT trap runs under errexit, and one that fails must not leave
+  # the rest undone.
   for lane in "$E2E_TMP"/*/; do
-    [ -d "$lane/prefix" ] && WINEPREFIX=$lane/prefix wineserver -k >/dev/null 2>&1
-    [ -f "$lane/xvfb.pid" ] && kill "$(cat "$lane/xvfb.pid")" 2>/dev/null
+    for prefix in "$lane/prefix" "$lane"; do
+      if [ -f "$prefix/system.reg" ]; then WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1 || true; fi
+    done
+    if [ -f "$lane/xvfb.pid" ]; then kill "$(cat "$lane/xvfb.pid")" 2>/dev/null || true; fi
     # A scenario stopped half-way may leave its folder immutable; only drive D: holds them.
-    [ -d "$lane/d" ] && chattr -R -f -i "$lane/d" >/dev/null 2>&1
-    [ -L "$lane/prefix/dosdevices/e:" ] && rm -rf "$(readlink "$lane/prefix/dosdevices/e:")"
+    if [ -d "$lane/d" ]; then chattr -R -f -i "$lane/d" >/dev/null 2>&1 || true; fi
+    if [ -L "$lane/prefix/dosdevices/e:" ]; then
+      rm -rf "$(readlink "$lane/prefix/dosdevices/e:")" || true
+    fi
   done
-  rm -rf "$E2E_TMP"
+  sleep 1  # for the servers to let go of the prefixes
+  rm -rf "$E2E_TMP" || true
 }
 
 # The prefix every lane copies: booted once, prepared at 96 dpi, its server ended.
