@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by tests/e2e/run.sh, scripts/run-sample.sh and bench/startup.sh: a scratch folder with
 # Wine prefixes, each with an X display and drives D: and E: of its own, removed again on exit.
 #
