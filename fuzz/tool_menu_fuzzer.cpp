@@ -1,11 +1,10 @@
 // Fuzzes the menu file's byte handling. The first input byte picks the code page and the
 // replacement, the rest is the template. Whatever the bytes, taking each reported replacement
-// back out must give the template with its line ends made CR LF, and the placeholders put back
-// must be exactly those a left-to-right scan finds on character boundaries. The template fed
-// in pieces of any sizes must give the same bytes and positions.
+// back out must give the template with its line ends made CR LF, the placeholders put back must
+// be exactly those a left-to-right walk over the characters finds, and the template fed in
+// pieces of any sizes must give the same bytes and positions.
 
 #include <algorithm>
-#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -31,9 +30,7 @@ struct FuzzCodePage final : setup::CodePage {
 // Some look like placeholders, lead bytes or line ends, so that undoing a replacement by
 // searching for it would go wrong.
 constexpr std::string_view kReplacements[] = {
-    "C:/Tessaradyne/", "", "xxxxx", "xxxxxx", "\x93x", "\x81", "D:/\x83\x63\x81\x5B\x83\x8B/xxxx",
-    "x\r\nxxxx\r",
-};
+    "C:/Tessaradyne/", "", "xxxxxx", "\x93x", "D:/\x83\x63\x81\x5B/xxxx", "x\r\nxxxx\r"};
 
 void Check(bool condition, const char* what) {
   if (condition) return;
@@ -41,79 +38,50 @@ void Check(bool condition, const char* what) {
   std::abort();
 }
 
-// The template as the menu file lays out its lines: each ended by CR LF, a lone CR, or the end
-// of the bytes, then written with CR LF.
-std::string WithCrLfLineEnds(std::string_view bytes) {
+// The template walked line by line (ended by CR LF, a lone CR or the end) and character by
+// character, a lead byte taking the next byte of its line: each line ended by CR LF, and the
+// offsets of the placeholders met on the way.
+std::string Expected(std::string_view bytes, const setup::CodePage& code_page,
+                     std::vector<std::size_t>& placeholders) {
   std::string out;
-  std::size_t pos = 0;
-  while (pos < bytes.size()) {
-    const std::size_t cr = bytes.find('\r', pos);
-    if (cr == std::string_view::npos) {
-      out.append(bytes.substr(pos));
-      out += "\r\n";
-      break;
+  std::size_t i = 0;
+  while (i < bytes.size()) {
+    const std::size_t end = std::min(bytes.find('\r', i), bytes.size());
+    while (i < end) {
+      if (bytes.substr(i, end - i).starts_with(setup::kPlaceholder)) {
+        placeholders.push_back(out.size());
+        out += setup::kPlaceholder;
+        i += setup::kPlaceholder.size();
+        continue;
+      }
+      const std::size_t n =
+          code_page.IsLeadByte(static_cast<unsigned char>(bytes[i])) && i + 1 < end ? 2 : 1;
+      out += bytes.substr(i, n);
+      i += n;
     }
-    out.append(bytes.substr(pos, cr - pos));
     out += "\r\n";
-    pos = cr + 1;
-    if (pos < bytes.size() && bytes[pos] == '\n') ++pos;
+    i = end + 1;
+    if (i < bytes.size() && bytes[i] == '\n') ++i;
   }
   return out;
 }
 
-// Walks each CR LF-ended line character by character, a lead byte taking the next byte of the
-// line with it, and checks that the placeholders at `restored` are the ones met on the way.
-void CheckPlaceholdersOnBoundaries(std::string_view text, const std::vector<std::size_t>& restored,
-                                   const setup::CodePage& code_page) {
-  constexpr std::string_view kPlaceholder = setup::kPlaceholder;
-  std::size_t next = 0;
-  std::size_t line_start = 0;
-  while (line_start < text.size()) {
-    const std::size_t line_end = text.find("\r\n", line_start);
-    Check(line_end != std::string_view::npos, "menu line without CR LF");
-    std::size_t i = line_start;
-    while (i < line_end) {
-      if (next < restored.size()) Check(restored[next] >= i, "replacement inside a character");
-      if (line_end - i >= kPlaceholder.size() &&
-          text.substr(i, kPlaceholder.size()) == kPlaceholder) {
-        Check(next < restored.size() && restored[next] == i, "placeholder left in place");
-        ++next;
-        i += kPlaceholder.size();
-        continue;
-      }
-      const bool pair =
-          code_page.IsLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < line_end;
-      i += pair ? 2 : 1;
-    }
-    line_start = line_end + 2;
-  }
-  Check(next == restored.size(), "replacement where no placeholder was");
-}
-
-// Feeds the template to a builder in pieces whose sizes come from a generator seeded with the
-// input, so that a failing input replays; the output is taken away at random points, as a
-// writer would.
-std::string BuildInPieces(std::string_view template_bytes, std::string_view replacement,
+// Pieces of sizes drawn from a generator seeded with the input, so that a failing input
+// replays; the output is taken away now and then, as a writer would.
+std::string BuildInPieces(std::string_view rest, std::string_view replacement,
                           const setup::CodePage& code_page, std::vector<std::size_t>& inserted_at) {
-  std::uint64_t state = 0xCBF29CE484222325u;
-  for (const char c : template_bytes)
-    state = (state ^ static_cast<unsigned char>(c)) * 0x100000001B3u;
-  const auto next = [&state] {
-    return state = state * 6364136223846793005u + 1442695040888963407u;
-  };
+  std::uint64_t state = rest.size();
+  for (const char c : rest) state = (state ^ static_cast<unsigned char>(c)) * 0x100000001B3u;
   setup::ToolMenuBuilder builder(replacement, code_page, &inserted_at);
   std::string menu, pending;
-  while (!template_bytes.empty()) {
-    const std::uint64_t r = next();
+  while (!rest.empty()) {
+    const std::uint64_t r = state = state * 6364136223846793005u + 1442695040888963407u;
     // Mostly short pieces, which cut lines, CR LF and placeholders most often; empty ones too.
-    const std::size_t limit = (r >> 62) == 0 ? template_bytes.size() : 8;
-    const std::size_t size = std::min<std::size_t>((r >> 20) % (limit + 1), template_bytes.size());
-    builder.Add(template_bytes.substr(0, size), pending);
-    template_bytes.remove_prefix(size);
-    if ((r >> 40) % 3 == 0) {
-      menu += pending;
-      pending.clear();
-    }
+    const std::size_t limit = (r >> 62) == 0 ? rest.size() : 8;
+    const std::size_t size = std::min<std::size_t>((r >> 20) % (limit + 1), rest.size());
+    builder.Add(rest.substr(0, size), pending);
+    rest.remove_prefix(size);
+    if ((r >> 40) % 3 == 0) menu += std::exchange(pending, {});
   }
   builder.Finish(pending);
   return menu + pending;
@@ -127,21 +95,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string_view replacement = kReplacements[(data[0] >> 1) % std::size(kReplacements)];
   const std::string_view template_bytes(reinterpret_cast<const char*>(data + 1), size - 1);
 
-  std::vector<std::size_t> inserted_at;
+  std::vector<std::size_t> inserted_at, pieces_at, placeholders;
   const std::string menu =
       setup::BuildToolMenu(template_bytes, replacement, code_page, inserted_at);
-  std::vector<std::size_t> pieces_inserted_at;
-  Check(BuildInPieces(template_bytes, replacement, code_page, pieces_inserted_at) == menu,
+  Check(BuildInPieces(template_bytes, replacement, code_page, pieces_at) == menu,
         "pieces give other bytes than the whole template");
-  Check(pieces_inserted_at == inserted_at, "pieces give other positions than the whole template");
+  Check(pieces_at == inserted_at, "pieces give other positions than the whole template");
 
   std::string restored;
   std::vector<std::size_t> restored_at;
   std::size_t taken = 0;
   for (const std::size_t at : inserted_at) {
-    Check(at >= taken && at <= menu.size() && menu.size() - at >= replacement.size(),
-          "position out of order or out of range");
-    Check(std::string_view(menu).substr(at, replacement.size()) == replacement,
+    Check(at >= taken && at <= menu.size() &&
+              std::string_view(menu).substr(at).starts_with(replacement),
           "no replacement at the position");
     restored.append(menu, taken, at - taken);
     restored_at.push_back(restored.size());
@@ -149,7 +115,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     taken = at + replacement.size();
   }
   restored.append(menu, taken);
-  Check(restored == WithCrLfLineEnds(template_bytes), "undoing the replacements changes bytes");
-  CheckPlaceholdersOnBoundaries(restored, restored_at, code_page);
+  Check(restored == Expected(template_bytes, code_page, placeholders),
+        "undoing the replacements changes bytes");
+  Check(restored_at == placeholders, "replaced where no placeholder starts a character");
   return 0;
 }
