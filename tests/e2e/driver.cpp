@@ -180,7 +180,7 @@ bool Host(const char* program, const std::vector<std::wstring>& args,
   }
   // Now and then, on a busy machine, a host program started so never runs: it gets three tries.
   for (int tries = 0; tries < 3; ++tries)
-    if (Proc p; Start(fs::path(L"Z:\\usr\\bin") / program, p, command) && Until(done, 5000))
+    if (Proc p; Start(fs::path(L"Z:\\usr\\bin") / program, p, command) && Until(done, 10000))
       return true;
   return false;
 }
@@ -746,6 +746,9 @@ int wmain(int argc, wchar_t** argv) {
     if (c.p.h.valid() && !ExitCode(c.p, 0) && !c.Check(false, "setup.exe still ran; ended it"))
       TerminateProcess(c.p.h.get(), 99) && ExitCode(c.p, 5000);
     if (s.prep & kLink) Host("rm", {L"-f", kInstall}, [] { return !fs::exists(kInstall); });
+    if (s.prep & kImmutable)
+      Host("chattr", {L"-f", L"-i", c.dir},
+           [&] { return Write(c.dir / "probe.tmp", "") && fs::remove(c.dir / "probe.tmp"); });
     std::printf("%s %s (%.1f s)\n", c.fails.empty() ? "PASS" : "FAIL", s.name,
                 (double(GetTickCount64()) - start) / 1000);
     for (const string& f : c.fails) std::printf("  - %s\n", f.c_str());

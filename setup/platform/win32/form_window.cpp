@@ -96,6 +96,10 @@ Win32Form::~Win32Form() {
     // No message of the dying window may reach this object any more.
     SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
     DestroyWindow(hwnd_);
+    // A message box this window owned goes with it, but its modal loop, if it is waiting for a
+    // message (the close came in a sent message, as WM_ENDSESSION does), notices only at the
+    // next one.
+    PostThreadMessageW(GetCurrentThreadId(), WM_NULL, 0, 0);
   }
 }
 
