@@ -107,12 +107,18 @@ std::optional<Files> Folder(const fs::path& folder) {
   return fs::is_directory(folder, e) ? std::optional(files) : std::nullopt;
 }
 
+// A folder holding just `files`, or none without them; a drive's root is only emptied.
 bool Lay(const fs::path& folder, const Files& files) {
   std::error_code e;
-  for (const auto& f : fs::directory_iterator(folder, e))
+  for (const auto& f : fs::directory_iterator(folder, e)) {
     SetFileAttributesW(f.path().c_str(), FILE_ATTRIBUTE_NORMAL);
-  fs::remove_all(folder, e);
-  bool ok = !fs::exists(folder, e) && (files.empty() || fs::create_directory(folder, e));
+    fs::remove_all(f.path(), e);
+  }
+  const bool root = !folder.has_filename();
+  if (!root) fs::remove(folder, e);
+  // An empty root cannot be iterated on Windows (it lacks "." and ".."): Folder takes that.
+  bool ok = root ? Folder(folder).value_or(Files{{"", ""}}).empty()
+                 : !fs::exists(folder, e) && (files.empty() || fs::create_directory(folder, e));
   for (const auto& [name, bytes] : files) ok = ok && Write(folder / name, bytes);
   return ok;
 }
@@ -612,7 +618,8 @@ bool Do(Ctx& c, const Step& s) {
 // Lays out the scenario's distribution and drive C:, then starts setup.exe.
 bool Prepare(Ctx& c) {
   const unsigned p = c.s.prep;
-  c.dir = fs::path(opt[p & kCrossDrive ? L"cross" : L"work"]) / c.s.name;
+  // From another drive, at its root: the program's folder keeps its backslash there ("E:\\").
+  c.dir = p & kCrossDrive ? fs::path(opt[L"cross"]) : fs::path(opt[L"work"]) / c.s.name;
   Files files = Folder(opt[L"dist"]).value_or(Files{});
   files["setup.exe"] = Read(opt[L"setup"]).value_or("");
   if (p & kNoOrgTool) files.erase("org_TOOL");
