@@ -30,101 +30,39 @@ Names Deploy(Scratch& disk, const InstallLocations& locations) {
 
 enum class Target { kNone, kFolder, kLink, kFile };
 
-struct Case {
-  const char* name;
-  const char* drive;  // of the source folder
-  Files source, installed;
-  Names read_only;  // relative to the scratch folder: "source/x" or "installed/x"
-  Target target;
-  Files want_installed, want_source;
-  Names unplaced;
-};
-
+// Read-only files, and placing across drives, are swept with every failure in the fault sweep.
 TEST(DeployTest, PlacesToolFilesAndReportsWhatIsNotInstalled) {
   Files tools = {{"Tool.Dvb", "T"}, {"B.BMP", "B"}, {"TessaradyneTOOL.mns", "menu"}};
   for (int i = 1; i <= 12; ++i) tools["t" + std::to_string(i) + ".dvb"] = std::to_string(i);
-  const Files others = {{"org_TOOL", "xxxxx"},
-                        {"tool.dvbx", "x"},
-                        {"toolmns", "m"},
-                        {"mns", "n"},
-                        {".hidden.dvb", "h"}};
-  Files all = tools;
+  const Files others = {
+      {"org_TOOL", "x"}, {"tool.dvbx", "x"}, {"toolmns", "m"}, {"mns", "n"}, {".hidden.dvb", "h"}};
+  Files all = tools, others_with_folder = others;
   all.insert(others.begin(), others.end());
-  Files all_with_folder = all;
-  all_with_folder["sub.dvb/inner.dvb"] = "i";
-  Files others_with_folder = others;
+  all["sub.dvb/inner.dvb"] = "i";
   others_with_folder["sub.dvb"] = "<folder>";
   const Files fresh = {{"t.dvb", "new t"}, {"a.bmp", "new a"}, {"TessaradyneTOOL.mns", "new m"}};
-  const Files old = {{"t.dvb", "old t"}, {"a.bmp", "old a"}, {"TessaradyneTOOL.mns", "old m"}};
-  const Names fresh_names = {"TessaradyneTOOL.mns", "a.bmp", "t.dvb"};
-  const Names old_read_only = {"installed/t.dvb", "installed/a.bmp",
-                               "installed/TessaradyneTOOL.mns"};
-  const Files reinstalled = {
-      {"t.dvb", "new t"}, {"a.bmp", "old a"}, {"TessaradyneTOOL.mns", "new m"}};
-  const Files leftovers = {{"t.dvb.~setup-3", "copy"},
-                           {"x.mns.~setup-12", "copy"},
-                           {"notes.~setup-x", "user's"},
-                           {"b.~setup-12b", "user's"},
-                           {"t.dvb.~setup-", "user's"}};
-  Files kept_leftovers = {
-      {"notes.~setup-x", "user's"}, {"b.~setup-12b", "user's"}, {"t.dvb.~setup-", "user's"}};
-  kept_leftovers.insert(fresh.begin(), fresh.end());
-
-  const Case cases[] = {
-      {"first install", "d", all_with_folder, {}, {}, Target::kNone, tools, others_with_folder, {}},
-      {"read-only files from another drive",
-       "e",
-       fresh,
-       {},
-       {"source/t.dvb", "source/a.bmp", "source/TessaradyneTOOL.mns"},
-       Target::kNone,
-       fresh,
-       {},
-       {}},
-      {"read-only files on the same drive",
-       "d",
-       fresh,
-       {},
-       {"source/t.dvb", "source/a.bmp"},
-       Target::kNone,
-       fresh,
-       {},
-       {}},
-      {"reinstall over read-only copies",
-       "d",
-       fresh,
-       old,
-       old_read_only,
-       Target::kFolder,
-       reinstalled,
-       {{"a.bmp", "new a"}},
-       {}},
-      {"reinstall over read-only copies from another drive",
-       "e",
-       fresh,
-       old,
-       old_read_only,
-       Target::kFolder,
-       reinstalled,
-       {{"a.bmp", "new a"}},
-       {}},
-      {"copies a killed run left",
-       "e",
-       fresh,
-       leftovers,
-       {"installed/x.mns.~setup-12"},
-       Target::kFolder,
-       kept_leftovers,
-       {},
-       {}},
-      {"install folder is a link", "d", fresh, {}, {}, Target::kLink, {}, fresh, fresh_names},
-      {"install folder is a file", "d", fresh, {}, {}, Target::kFile, {}, fresh, fresh_names},
+  // Copies a killed run left, among names of the user's that only look like them.
+  const Files users = {{"notes.~setup-x", "u"}, {"b.~setup-12b", "u"}, {"t.dvb.~setup-", "u"}};
+  Files leftovers = {{"t.dvb.~setup-3", "copy"}, {"x.mns.~setup-12", "copy"}}, kept = users;
+  leftovers.insert(users.begin(), users.end());
+  kept.insert(fresh.begin(), fresh.end());
+  const Names all_fresh = {"TessaradyneTOOL.mns", "a.bmp", "t.dvb"};
+  const struct {
+    const char* name;
+    Files source, installed;
+    Target target;
+    Files want_installed, want_source;
+    Names unplaced;
+  } cases[] = {
+      {"first install", all, {}, Target::kNone, tools, others_with_folder, {}},
+      {"copies a killed run left", fresh, leftovers, Target::kFolder, kept, {}, {}},
+      {"install folder is a link", fresh, {}, Target::kLink, {}, fresh, all_fresh},
+      {"install folder is a file", fresh, {}, Target::kFile, {}, fresh, all_fresh},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     Scratch disk;
-    const std::string source = std::string(c.drive) + "/SETUP";
-    disk.Write(source, c.source);
+    disk.Write("d/SETUP", c.source);
     if (c.target == Target::kFolder) disk.Write("c/Tessaradyne", c.installed);
     if (c.target == Target::kFile) disk.Write("c/Tessaradyne", "a file");
     if (c.target == Target::kLink) {
@@ -132,17 +70,29 @@ TEST(DeployTest, PlacesToolFilesAndReportsWhatIsNotInstalled) {
       std::filesystem::create_directory_symlink(disk.Path("c/elsewhere"),
                                                 disk.Path("c/Tessaradyne"));
     }
-    for (const std::string& path : c.read_only) {
-      disk.MakeReadOnly(path.starts_with("source/") ? source + path.substr(6)
-                                                    : "c/Tessaradyne" + path.substr(9));
-    }
-    const std::string drive = c.drive[0] == 'e' ? "E:" : "D:";
-    EXPECT_EQ(Deploy(disk, From(drive + "\\SETUP")), c.unplaced);
-    if (c.target == Target::kFile) continue;
+    if (c.installed.contains("x.mns.~setup-12")) disk.MakeReadOnly("c/Tessaradyne/x.mns.~setup-12");
+    EXPECT_EQ(Deploy(disk, From("D:\\SETUP")), c.unplaced);
     EXPECT_EQ(disk.Contents("c/Tessaradyne"), c.want_installed);
-    EXPECT_EQ(disk.Contents(source), c.want_source);
+    EXPECT_EQ(disk.Contents("d/SETUP"), c.want_source);
     EXPECT_EQ(disk.Contents("c/elsewhere"), Files{});
   }
+}
+
+TEST(DeployTest, ACopyThatCannotBeLookedAtIsNoProofOfPlacing) {
+  // Renaming the copy over the target fails, and so does every look at the copy afterwards:
+  // the source must not be removed on the guess that the rename went through.
+  Scratch disk;
+  disk.Write("e/SETUP/t.dvb", "new");
+  disk.Write("c/Tessaradyne/t.dvb", "old");
+  disk.files.FailWhere(
+      [](const std::string& call) {
+        return call.find(".~setup-") != std::string::npos && !call.starts_with("copy") &&
+               !call.starts_with("remove");
+      },
+      StatusCode::kIoError);
+  EXPECT_EQ(Deploy(disk, From("E:\\SETUP")), Names{"t.dvb"});
+  EXPECT_EQ(disk.Read("e/SETUP/t.dvb"), "new");
+  EXPECT_EQ(disk.Read("c/Tessaradyne/t.dvb"), "old");
 }
 
 TEST(DeployTest, OnlyNamesOfOurCopiesCountAsTemporary) {

@@ -82,6 +82,8 @@ std::size_t RunWithFault(char drive, bool reinstall, std::size_t n, StatusCode c
   Files expected = kToolFiles;
   if (!aborted) expected["TessaradyneTOOL.mns"] = kMenu;
   const Names named(unplaced.begin(), unplaced.end());
+  // Without a failure everything is placed: read-only sources, read-only copies replaced.
+  EXPECT_TRUE(n != 0 || named.empty());
   for (const auto& [name, bytes] : expected) {
     const auto left = disk.Read(source + "/" + name);
     const auto installed = disk.Read("c/Tessaradyne/" + name);

@@ -37,7 +37,8 @@ class ReadOnlyTarget {
 };
 
 // A rename reported as failed may still have happened (a network share that lost its answer):
-// the file is placed when it has left `from` and stands at `to`.
+// the file is placed when it has surely left `from` and stands at `to`. Surely: the source is
+// removed after a copy on this word.
 bool RenameHappened(FileSystem& files, const std::string& from, const std::string& to) {
   return files.Inspect(from).kind == EntryKind::kNone && files.Inspect(to).kind == EntryKind::kFile;
 }
@@ -62,8 +63,13 @@ Status RemoveFile(FileSystem& files, const std::string& path) {
 }
 
 Status PlaceFile(FileSystem& files, const std::string& from, const std::string& to, bool replace) {
-  if (!replace && files.Inspect(to).kind != EntryKind::kNone) {
-    return Status::Error(StatusCode::kAlreadyExists, "place " + to + ": already there");
+  if (!replace) {
+    // A target that cannot be looked at is no installed copy to keep.
+    if (const EntryKind there = files.Inspect(to).kind; there == EntryKind::kUnknown) {
+      return Status::Error(StatusCode::kIoError, "place " + to + ": cannot look there");
+    } else if (there != EntryKind::kNone) {
+      return Status::Error(StatusCode::kAlreadyExists, "place " + to + ": already there");
+    }
   }
   ReadOnlyTarget mark(files, to);
   if (replace) {

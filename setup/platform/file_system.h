@@ -37,8 +37,9 @@ class WritableFile {
 };
 
 enum class EntryKind : std::uint8_t {
-  kNone,    // nothing there, or it cannot be looked at
-  kFile,    // a plain file
+  kNone,     // nothing there
+  kUnknown,  // it cannot be looked at: whether anything is there is not known
+  kFile,     // a plain file
   kFolder,  // a plain folder
   kLink,    // a symbolic link or junction (reparse point), whatever it leads to
   kOther,   // a device, pipe or the like

@@ -61,7 +61,9 @@ class FaultWritable final : public WritableFile {
 
 Status State::Check(const std::string& call, bool after_effect) {
   if (!after_effect) ++calls;
-  if (fail_at == 0 || calls != fail_at || after_effect != after) return Status::Ok();
+  const bool picked =
+      when ? !after_effect && when(call) : calls == fail_at && after_effect == after;
+  if (!picked) return Status::Ok();
   failed = call;
   return Status::Error(code, "injected: " + call);
 }
@@ -110,7 +112,7 @@ Entry FaultFileSystem::Inspect(const std::string& path) {
     entry = inner_.Inspect(path);
     return Status::Ok();
   });
-  return s.ok() ? entry : Entry{};
+  return s.ok() ? entry : Entry{EntryKind::kUnknown};
 }
 
 Status FaultFileSystem::Remove(const std::string& path) {

@@ -4,6 +4,7 @@
 // on demand.
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -21,8 +22,12 @@ class FaultFileSystem final : public FileSystem {
   // Fails the nth call from now on (from 1; reads, appends and closes of opened files count)
   // with `code`: before it reaches the inner file system, or, with `after`, once it has taken
   // effect there, as a call whose answer was lost half way. Inspect and SameFolder fail by
-  // answering nothing and false.
+  // answering kUnknown and false.
   void FailCall(std::size_t n, StatusCode code, bool after = false);
+  // Fails, before they take effect, the calls whose name ("operation path...") `when` picks.
+  void FailWhere(std::function<bool(const std::string&)> when, StatusCode code) {
+    *state_ = State{.code = code, .when = std::move(when)};
+  }
   std::size_t calls() const { return state_->calls; }
   // The failed call, as "operation path", or empty.
   const std::string& failed() const { return state_->failed; }
@@ -43,6 +48,7 @@ class FaultFileSystem final : public FileSystem {
     std::size_t calls = 0, fail_at = 0;
     StatusCode code = StatusCode::kOk;
     bool after = false;
+    std::function<bool(const std::string&)> when;
     std::string failed;
     // The failure planned for this call, if it is the one; `call` names it.
     Status Check(const std::string& call, bool after_effect);

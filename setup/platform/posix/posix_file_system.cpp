@@ -290,7 +290,10 @@ Status PosixFileSystem::ListFiles(const std::string& folder, std::vector<std::st
 Entry PosixFileSystem::Inspect(const std::string& path) {
   std::string mapped;
   struct stat info {};
-  if (!MapPath(path, mapped).ok() || ::lstat(mapped.c_str(), &info) != 0) return {};
+  if (!MapPath(path, mapped).ok()) return {EntryKind::kUnknown};
+  if (::lstat(mapped.c_str(), &info) != 0) {
+    return {errno == ENOENT || errno == ENOTDIR ? EntryKind::kNone : EntryKind::kUnknown};
+  }
   const bool read_only = (info.st_mode & 0222) == 0;
   if (S_ISLNK(info.st_mode)) return {EntryKind::kLink, read_only};
   if (S_ISDIR(info.st_mode)) return {EntryKind::kFolder, read_only};

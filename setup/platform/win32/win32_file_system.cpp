@@ -246,9 +246,13 @@ Status Win32FileSystem::ListFiles(const std::string& folder, std::vector<std::st
 
 Entry Win32FileSystem::Inspect(const std::string& path) {
   std::wstring wide;
-  if (!SystemPath(path, wide).ok()) return {};
+  if (!SystemPath(path, wide).ok()) return {EntryKind::kUnknown};
   const DWORD attributes = GetFileAttributesW(wide.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return {};
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    const DWORD error = GetLastError();
+    const bool missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+    return {missing ? EntryKind::kNone : EntryKind::kUnknown};
+  }
   const bool read_only = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
   if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return {EntryKind::kLink, read_only};
   if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return {EntryKind::kFolder, read_only};
