@@ -32,6 +32,9 @@ struct FuzzCodePage final : setup::CodePage {
 constexpr std::string_view kReplacements[] = {
     "C:/Tessaradyne/", "", "xxxxxx", "\x93x", "D:/\x83\x63\x81\x5B/xxxx", "x\r\nxxxx\r"};
 
+// Written out here rather than taken from the program, so that a wrong one there is found.
+constexpr std::string_view kPlaceholder = "xxxxx";
+
 void Check(bool condition, const char* what) {
   if (condition) return;
   std::fprintf(stderr, "invariant broken: %s\n", what);
@@ -48,10 +51,10 @@ std::string Expected(std::string_view bytes, const setup::CodePage& code_page,
   while (i < bytes.size()) {
     const std::size_t end = std::min(bytes.find('\r', i), bytes.size());
     while (i < end) {
-      if (bytes.substr(i, end - i).starts_with(setup::kPlaceholder)) {
+      if (bytes.substr(i, end - i).starts_with(kPlaceholder)) {
         placeholders.push_back(out.size());
-        out += setup::kPlaceholder;
-        i += setup::kPlaceholder.size();
+        out += kPlaceholder;
+        i += kPlaceholder.size();
         continue;
       }
       const std::size_t n =
@@ -111,7 +114,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
           "no replacement at the position");
     restored.append(menu, taken, at - taken);
     restored_at.push_back(restored.size());
-    restored += setup::kPlaceholder;
+    restored += kPlaceholder;
     taken = at + replacement.size();
   }
   restored.append(menu, taken);
