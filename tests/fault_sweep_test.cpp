@@ -1,16 +1,18 @@
-// Every file-system call of menu writing and deployment failed in turn, before it takes effect
-// and after (a call whose answer is lost half way), with each kind of failure: no tool file may
-// be lost, no temporary left, and what the run reports must be true.
+// The whole install, driven through the program's screens with quiet forms, with every
+// file-system call of the run failed in turn: before it takes effect, after it (an answer lost
+// half way), or by throwing, as where memory runs out; with each kind of failure. No tool file may
+// be lost, no temporary left, and the last message and the exit status must tell the truth.
 
 #include <gtest/gtest.h>
 
 #include <iostream>
 #include <set>
 #include <string>
-#include <vector>
 
-#include "setup/install/deploy.h"
-#include "setup/install/tool_menu.h"
+#include "setup/screens/setup1.h"
+#include "setup/screens/user_form1.h"
+#include "setup/screens/user_form2.h"
+#include "tests/support/quiet_forms.h"
 #include "tests/support/scratch.h"
 
 namespace setup::testing {
@@ -30,17 +32,22 @@ const Files kToolFiles = {{"Tessaradyne.dvb", "new dvb"},
                           {"TdLabel.dvb", "new label dvb"},
                           {"TdDraw16.bmp", "new bmp 16"},
                           {"TdExtra.mns", "new extra menu"}};
-const InstallLocations kLocations{
-    .SourceDir = "E:\\SETUP", .InstallDir = "C:\\Tessaradyne", .InstallDirSlash = "C:/Tessaradyne"};
+const std::string kAbort = "セットアップを中止します。";
+const std::string kNoTemplate = "ツールメニューファイルがありません!!  ";
+const std::string kUnreadable = "ツールメニューファイルを読み込めません!!  ";
+const std::string kUnwritable = "ツールメニューファイルへの書き込みができません!!  ";
+const std::string kIncomplete =
+    "    セットアップは終了しましたが、次のファイルをインストールできませんでした。    ";
+
+enum class Mode { kBefore, kAfter, kThrow };
 
 struct Sweep {
   std::size_t runs = 0, faults = 0, lost = 0;
 };
 
-// One run of menu writing and deployment from drive `drive` with call `n` failing (0: none).
-// Returns the calls made.
-std::size_t RunWithFault(char drive, bool reinstall, std::size_t n, StatusCode code, bool after,
-                         Sweep& sweep) {
+// One install from drive `drive` with the run's call `n` failing (0: none). Returns the calls.
+std::size_t InstallWithFault(char drive, bool reinstall, std::size_t n, StatusCode code, Mode mode,
+                             Sweep& sweep) {
   Scratch disk;
   const std::string source = std::string(1, drive) + "/SETUP";
   disk.Write(source, kToolFiles);
@@ -53,42 +60,65 @@ std::size_t RunWithFault(char drive, bool reinstall, std::size_t n, StatusCode c
     disk.Write("c/Tessaradyne", old);
     disk.MakeReadOnly("c/Tessaradyne/Tessaradyne.dvb");
   }
-  disk.files.FailCall(n, code, after);
+  QuietForms forms;
   PauseProbe system;
-  InstallLocations locations = kLocations;
-  locations.SourceDir[0] = static_cast<char>(drive - 'a' + 'A');
-  const MenuOutcome menu = GenerateToolMenu(disk.files, system, locations);
-  std::vector<std::string> unplaced;
-  if (menu.abort_reason.empty()) unplaced = DeployProgramFiles(disk.files, locations);
-
-  SCOPED_TRACE(std::string(reinstall ? "reinstall" : "first install") + " from " + source +
-               ", call " + std::to_string(n) + (after ? " after" : " before") + " (" +
-               disk.files.failed() + ") failing with " + std::to_string(static_cast<int>(code)));
-  ++sweep.runs;
-  sweep.faults += disk.files.failed().empty() ? 0 : 1;
-  const std::string& failed = disk.files.failed();
-  const bool aborted = !menu.abort_reason.empty();
-  if (aborted) {
-    // Only reading the template and writing the menu may stop the install, each with its reason.
-    const bool reading = failed.starts_with("open " + locations.SourceDir + "\\org_TOOL") ||
-                         failed.starts_with("read ");
-    EXPECT_EQ(menu.abort_reason, reading
-                                     ? (failed.starts_with("open") && code == StatusCode::kNotFound
-                                            ? kNoTemplateReason
-                                            : kUnreadableTemplateReason)
-                                     : kUnwritableMenuReason);
-    EXPECT_TRUE(reading || failed.find("TessaradyneTOOL") != std::string::npos) << failed;
+  system.application_path = std::string(1, char(drive - 'a' + 'A')) + ":\\SETUP";
+  {
+    Program program(Platform{forms, forms, system, disk.files});
+    Main(program);
+    forms.current->Click(UserForm1::Command3);
+    forms.current->Click(UserForm1::Command1);
+    forms.current->Click(UserForm2::CommandButton1);
+    disk.files.FailCall(n, code, mode == Mode::kAfter, mode == Mode::kThrow);
+    forms.current->Activate();
   }
-  Files expected = kToolFiles;
-  if (!aborted) expected["TessaradyneTOOL.mns"] = kMenu;
-  const Names named(unplaced.begin(), unplaced.end());
+  const std::string& failed = disk.files.failed();
+  SCOPED_TRACE(std::string(reinstall ? "reinstall" : "first install") + " from " + source +
+               ", call " + std::to_string(n) + " failing " + std::to_string(int(mode)) + " (" +
+               failed + ") with " + std::to_string(int(code)));
+  ++sweep.runs;
+  sweep.faults += failed.empty() ? 0 : 1;
+  if (forms.boxes.size() != 2 || forms.exit_codes.size() != 1) {
+    ADD_FAILURE() << forms.boxes.size() << " boxes, " << forms.exit_codes.size() << " ends";
+    return disk.files.calls();
+  }
+  const auto& [said, flags] = forms.boxes[1];
+  const bool unexpected = said.starts_with("セットアップ中に予期しないエラーが発生しました。");
+  const bool aborted = unexpected || said.ends_with(kAbort);
+  const bool incomplete = said.starts_with(kIncomplete);
+  // A throw ends the install as an unexpected failure; only reading the template and writing the
+  // menu file may stop it otherwise, each with its reason.
+  EXPECT_EQ(unexpected, mode == Mode::kThrow && !failed.empty()) << said;
+  const bool reading = failed.starts_with("open ") || failed.starts_with("read ");
+  if (!unexpected && (reading || aborted)) {
+    EXPECT_EQ(said, (!reading                                                      ? kUnwritable
+                     : failed.starts_with("open") && code == StatusCode::kNotFound ? kNoTemplate
+                                                                                   : kUnreadable) +
+                        kAbort);
+    EXPECT_TRUE(reading || failed.find("TessaradyneTOOL.") != failed.npos) << failed;
+  }
+  EXPECT_EQ(forms.exit_codes[0], aborted      ? kExitAborted
+                                 : incomplete ? kExitIncomplete
+                                              : kExitInstalled);
+  EXPECT_EQ(flags, kMbOk | (aborted      ? kMbIconError
+                            : incomplete ? kMbIconWarning
+                                         : kMbIconInformation));
+  Names named;
+  for (std::size_t at = said.find("\r\n"); at != said.npos; at = said.find("\r\n", at + 2)) {
+    named.insert(said.substr(at + 2, said.find("\r\n", at + 2) - at - 2));
+  }
   // Without a failure everything is placed: read-only sources, read-only copies replaced.
-  EXPECT_TRUE(n != 0 || named.empty());
+  EXPECT_TRUE(n != 0 || (named.empty() && !aborted)) << said;
+  // The menu file is a tool file like the others once made; an abort leaves none of this run,
+  // and an unexpected failure may come before or after it is made.
+  const bool menu_made = disk.Read(source + "/TessaradyneTOOL.mns") == kMenu ||
+                         disk.Read("c/Tessaradyne/TessaradyneTOOL.mns") == kMenu;
+  Files expected = kToolFiles;
+  if (!aborted || (unexpected && menu_made)) expected["TessaradyneTOOL.mns"] = kMenu;
   for (const auto& [name, bytes] : expected) {
     const auto left = disk.Read(source + "/" + name);
     const auto installed = disk.Read("c/Tessaradyne/" + name);
     if (installed == bytes) {
-      // Named only when really not installed.
       EXPECT_FALSE(named.contains(name)) << name << " named but installed";
       continue;
     }
@@ -97,28 +127,26 @@ std::size_t RunWithFault(char drive, bool reinstall, std::size_t n, StatusCode c
       ADD_FAILURE() << name << " is whole in neither folder";
       continue;
     }
-    // Not installed: an old copy keeps its bytes, and the file is named unless kept back by
-    // design (an installed bitmap or second menu) or the install stopped before placing.
+    // Not installed: an old copy keeps its bytes and its read-only mark, and the file is named
+    // unless kept back by design (an installed bitmap or second menu) or the install stopped.
     EXPECT_EQ(installed, old.empty() ? std::nullopt : std::optional(old.at(name))) << name;
-    // A read-only mark cleared for the replacement comes back when it fails.
     if (installed && name == "Tessaradyne.dvb") {
       EXPECT_TRUE(disk.IsReadOnly("c/Tessaradyne/" + name));
     }
     const bool kept = installed && (name == "TdDraw16.bmp" || name == "TdExtra.mns");
-    if (!aborted && !kept) {
-      EXPECT_TRUE(named.contains(name) || named.contains("*" + name.substr(name.size() - 4)))
-          << name << " not named";
-    }
+    EXPECT_TRUE(aborted || kept || named.contains(name) ||
+                named.contains("*" + name.substr(name.size() - 4)))
+        << name << " not named";
   }
-  if (aborted) {
+  if (aborted && !unexpected) {
     // No menu file of this run, neither installed nor beside the template.
-    const auto menu_left = disk.Read("c/Tessaradyne/TessaradyneTOOL.mns");
-    EXPECT_EQ(menu_left, old.empty() ? std::nullopt : std::optional<std::string>("old menu"));
+    EXPECT_EQ(disk.Read("c/Tessaradyne/TessaradyneTOOL.mns"),
+              old.empty() ? std::nullopt : std::optional<std::string>("old menu"));
     EXPECT_EQ(disk.Read(source + "/TessaradyneTOOL.mns"), std::nullopt);
   }
   for (const std::string& folder : {source, std::string("c/Tessaradyne")}) {
     for (const auto& [name, bytes] : disk.Contents(folder)) {
-      EXPECT_TRUE(name != "TessaradyneTOOL.tmp" && name.find(".~setup-") == std::string::npos)
+      EXPECT_TRUE(name != "TessaradyneTOOL.tmp" && name.find(".~setup-") == name.npos)
           << name << " left in " << folder;
     }
   }
@@ -133,12 +161,16 @@ TEST(FaultSweepTest, NoFailureOfAnyCallLosesAFileOrMisreportsTheInstall) {
   // from a folder on the same drive, where it renames.
   for (char drive : {'e', 'd'}) {
     for (bool reinstall : {false, true}) {
-      const std::size_t calls = RunWithFault(drive, reinstall, 0, StatusCode::kOk, false, sweep);
+      const std::size_t calls =
+          InstallWithFault(drive, reinstall, 0, StatusCode::kOk, Mode::kBefore, sweep);
       EXPECT_GT(calls, 20u);
       for (std::size_t n = 1; n <= calls; ++n) {
         for (StatusCode code : codes) {
-          for (bool after : {false, true}) RunWithFault(drive, reinstall, n, code, after, sweep);
+          for (Mode mode : {Mode::kBefore, Mode::kAfter}) {
+            InstallWithFault(drive, reinstall, n, code, mode, sweep);
+          }
         }
+        InstallWithFault(drive, reinstall, n, StatusCode::kOk, Mode::kThrow, sweep);
       }
     }
   }

@@ -1,4 +1,5 @@
-// Where the installer writes: the Windows folder and the install folder derived from it.
+// Where the installer writes: the Windows folder and the install folder derived from it
+// (up to the system directory's last backslash, counted in characters, not bytes).
 
 #include <gtest/gtest.h>
 
@@ -7,22 +8,6 @@
 
 namespace setup::testing {
 namespace {
-
-TEST(UpToLastBackslashTest, KeepsEverythingUpToTheLastBackslash) {
-  const std::pair<const char*, const char*> cases[] = {
-      {"C:\\WINDOWS\\system32", "C:\\WINDOWS\\"},
-      {"C:\\WINDOWS\\", "C:\\WINDOWS\\"},
-      {"C:\\", "C:\\"},
-      {"system32", ""},
-      {"", ""},
-      {"C:\\表示\\system32", "C:\\表示\\"},
-  };
-  for (auto [text, expected] : cases) {
-    std::string result = "left over";
-    UpToLastBackslash(text, result);
-    EXPECT_EQ(result, expected) << text;
-  }
-}
 
 struct Derivation {
   std::string system_directory;  // ANSI bytes (code page 932)

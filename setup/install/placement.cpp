@@ -1,5 +1,6 @@
 #include "setup/install/placement.h"
 
+#include <memory>
 #include <string>
 
 namespace setup {
@@ -85,20 +86,20 @@ Status PlaceFile(FileSystem& files, const std::string& from, const std::string& 
   }
 
   // Copied beside the target first, the target changes in one rename and never holds half a
-  // file.
+  // file. The copy goes again unless it was renamed, whatever ends this call.
   std::string copy;
+  const auto remove_copy = [&](const std::string* path) { (void)files.Remove(*path); };
+  std::unique_ptr<const std::string, decltype(remove_copy)> copy_made(nullptr, remove_copy);
   for (int n = 1;; ++n) {
     copy = to + std::string(kCopyMark) + std::to_string(n);
     const Status copied = files.CopyToNewFile(from, copy);
+    if (copied.code() != StatusCode::kAlreadyExists) copy_made.reset(&copy);
     if (copied.ok()) break;
-    if (copied.code() != StatusCode::kAlreadyExists) (void)files.Remove(copy);
     if (copied.code() != StatusCode::kAlreadyExists || n == kCopyNames) return copied;
   }
   renamed = files.Rename(copy, to, replace);
-  if (!renamed.ok() && !RenameHappened(files, copy, to)) {
-    (void)files.Remove(copy);
-    return renamed;
-  }
+  if (!renamed.ok() && !RenameHappened(files, copy, to)) return renamed;
+  (void)copy_made.release();
   mark.Done();
   // Placed. A source that stays (a CD) costs nothing but the space it already took.
   (void)RemoveFile(files, from);

@@ -23,7 +23,8 @@ class FaultFileSystem final : public FileSystem {
   // with `code`: before it reaches the inner file system, or, with `after`, once it has taken
   // effect there, as a call whose answer was lost half way. Inspect and SameFolder fail by
   // answering kUnknown and false.
-  void FailCall(std::size_t n, StatusCode code, bool after = false);
+  // With `throws`, the call throws std::bad_alloc instead, before it takes effect.
+  void FailCall(std::size_t n, StatusCode code, bool after = false, bool throws = false);
   // Fails, before they take effect, the calls whose name ("operation path...") `when` picks.
   void FailWhere(std::function<bool(const std::string&)> when, StatusCode code) {
     *state_ = State{.code = code, .when = std::move(when)};
@@ -47,17 +48,21 @@ class FaultFileSystem final : public FileSystem {
   struct State {
     std::size_t calls = 0, fail_at = 0;
     StatusCode code = StatusCode::kOk;
-    bool after = false;
+    bool after = false, throws = false;
     std::function<bool(const std::string&)> when;
     std::string failed;
     // The failure planned for this call, if it is the one; `call` names it.
     Status Check(const std::string& call, bool after_effect);
+    // Runs `op` as the call named `call`, failing it where planned.
+    template <class Op>
+    Status Run(const std::string& call, Op&& op) {
+      if (Status s = Check(call, false); !s.ok()) return s;
+      Status s = op();
+      return s.ok() ? Check(call, true) : s;
+    }
   };
 
  private:
-  template <class Op>
-  Status Run(const std::string& call, Op&& op);
-
   FileSystem& inner_;
   std::shared_ptr<State> state_;
 };

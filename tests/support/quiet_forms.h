@@ -28,16 +28,14 @@ class QuietWindow final : public FormWindow {
   void SetShutdownReason(std::string_view) override {}
 };
 
-class QuietForms : public FormsToolkit, public MessageBoxes {
+class QuietForms final : public FormsToolkit, public MessageBoxes {
  public:
   Status Load(const FormSpec&, FormEvents& events, std::unique_ptr<FormWindow>& window) override {
-    BeforeCall();
     current = &events;
     window = std::make_unique<QuietWindow>();
     return Status::Ok();
   }
   int Ask(std::string_view text, std::string_view, unsigned flags) override {
-    BeforeCall();
     boxes.emplace_back(std::string(text), flags);
     return (flags & kMbYesNo) == kMbYesNo ? kIdYes : kIdOk;
   }
@@ -47,10 +45,6 @@ class QuietForms : public FormsToolkit, public MessageBoxes {
   FormEvents* current = nullptr;  // the screen loaded last
   std::vector<std::pair<std::string, unsigned>> boxes;
   std::vector<int> exit_codes;
-
- protected:
-  // Runs first in every Load and Ask, which is where a derived toolkit may fail them.
-  virtual void BeforeCall() {}
 };
 
 }  // namespace setup::testing

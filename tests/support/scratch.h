@@ -93,19 +93,23 @@ class Scratch {
 
 // A system whose pauses take no time and run `at_pause`, so that tests see the files as they
 // are then.
-class PauseProbe final : public System {
- public:
-  explicit PauseProbe(std::function<void()> at_pause = {}) : at_pause_(std::move(at_pause)) {}
-  std::uint32_t GetSystemDirectoryA(char*, std::uint32_t) override { return 0; }
-  Status ApplicationPath(std::string&) override { return Status::Ok(); }
-  void Sleep(std::uint32_t) override {
-    if (at_pause_) at_pause_();
+struct PauseProbe final : System {
+  explicit PauseProbe(std::function<void()> then = {}) : at_pause(std::move(then)) {}
+  std::uint32_t GetSystemDirectoryA(char* buffer, std::uint32_t size) override {
+    const std::string dir = "C:\\WINDOWS\\system32";
+    if (buffer == nullptr || size <= dir.size()) return std::uint32_t(dir.size() + 1);
+    return std::uint32_t(dir.copy(buffer, dir.size()) + (buffer[dir.size()] = '\0'));
   }
-  const CodePage& AnsiCodePage() const override { return code_page_; }
-
- private:
-  std::function<void()> at_pause_;
-  PosixCodePage code_page_;
+  Status ApplicationPath(std::string& folder) override {
+    return folder = application_path, Status();
+  }
+  void Sleep(std::uint32_t) override {
+    if (at_pause) at_pause();
+  }
+  const CodePage& AnsiCodePage() const override { return code_page; }
+  std::function<void()> at_pause;
+  std::string application_path = "D:\\SETUP";
+  PosixCodePage code_page;
 };
 
 }  // namespace setup::testing
