@@ -29,6 +29,11 @@
 #include <vector>
 
 #include "setup/platform/win32/unique_handle.h"
+// The checks of the program's Win32 layer in platform.cpp.
+namespace setup::win32 {
+void CheckPlatform(const std::function<bool(bool, const std::string&)>& expect,
+                   const std::string& other);
+}
 #include "setup/platform/win32/wide.h"
 #include "setup/screens/user_form1.h"
 #include "setup/screens/user_form2.h"
@@ -302,9 +307,10 @@ void Shot(HWND w, const char* name) {
 //   kInstalled   files where the outcome puts them
 //   kUntouched   nothing written anywhere
 //   kMarkers     no planted DLL loaded beyond those a one-window program loads
+//   kPlatform    the program's Win32 layer on its own (platform.cpp)
 // clang-format off
 enum Op { kScreen, kClick, kEnabled, kKey, kBox, kAnswer, kRun, kPost, kSend,
-          kEndLoop, kSecond, kExit, kInstalled, kUntouched, kMarkers };
+          kEndLoop, kSecond, kExit, kInstalled, kUntouched, kMarkers, kPlatform };
 // clang-format on
 
 struct Step {
@@ -326,7 +332,8 @@ Steps operator+(Steps a, const Steps& b) {
 // system ones beside setup.exe.
 // clang-format off
 enum Prep : unsigned { kNoOrgTool = 1, kImmutable = 2, kOld = 4, kOldReadOnly = 8 | 4, kLocked = 16,
-                       kHeldTemplate = 32, kCrossDrive = 64, kLink = 128, kPlant = 256 };
+                       kHeldTemplate = 32, kCrossDrive = 64, kLink = 128, kPlant = 256,
+                       kNoSetup = 512 };
 // clang-format on
 
 struct Scenario {
@@ -611,6 +618,11 @@ bool Do(Ctx& c, const Step& s) {
         beyond += c.floor.contains(name) ? "" : name + " ";
       for (const string& name : c.floor) c.Say("Wine itself loads the planted " + name);
       return c.Check(beyond.empty(), "setup.exe loaded planted DLLs: " + beyond);
+    case kPlatform:
+      setup::win32::CheckPlatform(
+          [&](bool ok, const string& what) { return c.Check(ok, what); },
+          Utf8((fs::path(opt[L"cross"]) / F("platform-%u", GetACP())).wstring()));
+      return true;
   }
   return false;
 }
@@ -618,6 +630,7 @@ bool Do(Ctx& c, const Step& s) {
 // Lays out the scenario's distribution and drive C:, then starts setup.exe.
 bool Prepare(Ctx& c) {
   const unsigned p = c.s.prep;
+  if (p & kNoSetup) return true;
   // From another drive, at its root: the program's folder keeps its backslash there ("E:\\").
   c.dir = p & kCrossDrive ? fs::path(opt[L"cross"]) : fs::path(opt[L"work"]) / c.s.name;
   Files files = Folder(opt[L"dist"]).value_or(Files{});
@@ -725,6 +738,7 @@ const Scenario kScenarios[] = {
     {"reinstall-read-only", kOldReadOnly, kToQuestion + kInstalls},
     {"held-template", kHeldTemplate, kToQuestion + kInstalls},
     {"install-folder-is-link", kLink, kToQuestion + Steps{{kRun}, {kExit, 3}, {kInstalled}}},
+    {"platform", kNoSetup, {{kPlatform}}},
     {"loop-ended", 0, {{kScreen, 0}, {kEndLoop}, {kBox, 1, 'e', &kUnexpected}, {kAnswer, IDOK},
         {kExit, 1}, {kUntouched}}},
 };
@@ -743,7 +757,8 @@ int wmain(int argc, wchar_t** argv) {
     // only=a,b or else part=i/n: every n-th scenario from the i-th but planted-dlls, which needs
     // Wine set up for it.
     const std::wstring only = L"," + opt[L"only"] + L",", part = opt[L"part"] + L"1/1";
-    if (only == L",," ? (s.prep & kPlant) || (&s - kScenarios) % (part[2] - L'0') != part[0] - L'1'
+    if (only == L",," ? (s.prep & (kPlant | kNoSetup)) ||
+                            (&s - kScenarios) % (part[2] - L'0') != part[0] - L'1'
                       : only.find(L"," + Wide(s.name) + L",") == std::wstring::npos)
       continue;
     Ctx c{s};

@@ -1,14 +1,12 @@
-// The Win32 platform layer against a real system (Wine in CI), in a scratch folder under %TEMP%
-// that it leaves for the caller to remove: one line per failed check, then a summary; exit status
-// 1 on any failure. Files are placed by the program's own PlaceFile over the real file system,
-// with the Windows rule Wine does not keep (no rename over a read-only file) kept by the check.
-//
-//   platform_check.exe X:   X: an empty drive on another volume than %TEMP%
+// The Win32 platform layer against a real system (Wine in CI), in scratch folders under %TEMP%
+// and on another volume, left for the caller to remove. Files are placed by the program's own
+// PlaceFile over the real file system, with the Windows rule Wine does not keep (no rename over
+// a read-only file) kept by the check.
 
 #include <windows.h>
 
 #include <algorithm>
-#include <cstdio>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -23,12 +21,7 @@ namespace setup::win32 {
 namespace {
 
 using Names = std::vector<std::string>;
-int g_checks = 0, g_failures = 0;
-
-void Expect(bool ok, const std::string& what) {
-  ++g_checks;
-  if (!ok) ++g_failures, std::printf("FAIL: %s\n", what.c_str());
-}
+std::function<bool(bool, const std::string&)> Expect;
 
 // For calls of the system's own: long paths need the "\\?\" form on Windows.
 std::wstring Raw(const std::string& path) {
@@ -174,9 +167,9 @@ constexpr Row kEncodings[] = {
 };
 
 void CheckCodePage() {
-  const CodePage& code_page = Win32System().AnsiCodePage();
+  const Win32System system;
+  const CodePage& code_page = system.AnsiCodePage();
   const unsigned acp = GetACP();
-  std::printf("ANSI code page %u\n", acp);
   for (const Row& e : kEncodings) {
     std::string ansi = "before";
     const Status s = e.code_page == acp ? code_page.FromUtf8(e.utf8, ansi) : Status();
@@ -193,11 +186,11 @@ void CheckCodePage() {
 }
 
 }  // namespace
-}  // namespace setup::win32
 
-int wmain(int argc, wchar_t** argv) {
-  using namespace setup::win32;
-  if (argc != 2) return 2;
+// `other`: a folder on another volume than %TEMP%; `expect` takes each check's outcome.
+void CheckPlatform(const std::function<bool(bool, const std::string&)>& expect,
+                   const std::string& other) {
+  Expect = expect;
   wchar_t temp[MAX_PATH + 1];
   const DWORD length = GetTempPathW(MAX_PATH + 1, temp);
   const std::string root = MakeFolder(Utf8(std::wstring_view(temp, length)) + "platform-check-" +
@@ -207,11 +200,11 @@ int wmain(int argc, wchar_t** argv) {
   while (deep.size() < 2 * MAX_PATH) deep = MakeFolder(deep + "\\\u30c4\u30fc\u30eb-\U0001F527");
   CheckBytes(deep);
   CheckListAndPlace(MakeFolder(root + "\\src"), MakeFolder(deep + "\\dst"));
-  CheckListAndPlace(MakeFolder(root + "\\to-other"), Utf8(argv[1]) + "\\");
+  CheckListAndPlace(MakeFolder(root + "\\to-other"), MakeFolder(other));
   Expect(g_fs.SameFolder(deep, root + "/" + deep.substr(root.size() + 1) + "\\.\\") &&
              !g_fs.SameFolder(deep, root),
          "SameFolder by identity, not by spelling");
   CheckCodePage();
-  std::printf("%d of %d checks failed\n", g_failures, g_checks);
-  return g_failures == 0 ? 0 : 1;
 }
+
+}  // namespace setup::win32
