@@ -5,9 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <iostream>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "setup/screens/setup1.h"
 #include "setup/screens/user_form1.h"
@@ -24,9 +26,12 @@ using Names = std::set<std::string>;
 const std::string kTemplate =
     "ID_TdDraw [\x8D\xEC\x90\xAC]^C^C-vbarun \"xxxxxTessaradyne.dvb!Draw.Start\"\r\n"
     "ID_TdDrawB [_Button(\"\x83\x63\x81\x5B\x83\x8B\", \"xxxxxTdDraw16.bmp\")]";
-const std::string kMenu =
-    "ID_TdDraw [\x8D\xEC\x90\xAC]^C^C-vbarun \"C:/Tessaradyne/Tessaradyne.dvb!Draw.Start\"\r\n"
-    "ID_TdDrawB [_Button(\"\x83\x63\x81\x5B\x83\x8B\", \"C:/Tessaradyne/TdDraw16.bmp\")]\r\n";
+// The menu the template gives for the install folder in its forward-slash form.
+std::string MenuFor(const std::string& folder) {
+  return "ID_TdDraw [\x8D\xEC\x90\xAC]^C^C-vbarun \"" + folder +
+         "Tessaradyne.dvb!Draw.Start\"\r\n" +
+         "ID_TdDrawB [_Button(\"\x83\x63\x81\x5B\x83\x8B\", \"" + folder + "TdDraw16.bmp\")]\r\n";
+}
 // Read-only, as from a CD.
 const Files kToolFiles = {{"Tessaradyne.dvb", "new dvb"},
                           {"TdLabel.dvb", "new label dvb"},
@@ -45,11 +50,37 @@ struct Sweep {
   std::size_t runs = 0, faults = 0, lost = 0;
 };
 
-// One install from drive `drive` with the run's call `n` failing (0: none). Returns the calls.
-std::size_t InstallWithFault(char drive, bool reinstall, std::size_t n, StatusCode code, Mode mode,
-                             Sweep& sweep) {
+// Where the installer runs from, and the system directory in the ANSI code page, which gives the
+// install folder's drive.
+struct Pass {
+  char drive;
+  const char *system_dir, *install, *slash;
+};
+// From a CD on another drive than the system's, where placing copies and removes the read-only
+// sources; from a folder on the system's drive, where it renames; the Windows folder's name holds
+// 表 (95 5C), whose trail byte is a backslash.
+constexpr Pass kPasses[] = {
+    {'e', "C:\\WINDOWS\\system32", "c/Tessaradyne", "C:/Tessaradyne/"},
+    {'d', "D:\\\x95\x5C\x8E\xA6\\system32", "d/Tessaradyne", "D:/Tessaradyne/"}};
+
+// Agrees, goes on, starts and answers Yes; `at_start` runs just before the progress screen's
+// activation, which is the install run.
+void Install(Scratch& disk, System& system, QuietForms& forms,
+             const std::function<void()>& at_start) {
+  Program program(Platform{forms, forms, system, disk.files});
+  Main(program);
+  forms.current->Click(UserForm1::Command3);
+  forms.current->Click(UserForm1::Command1);
+  forms.current->Click(UserForm2::CommandButton1);
+  at_start();
+  forms.current->Activate();
+}
+
+// One install with the run's call `n` failing (0: none). Returns the calls.
+std::size_t InstallWithFault(const Pass& pass, bool reinstall, std::size_t n, StatusCode code,
+                             Mode mode, Sweep& sweep) {
   Scratch disk;
-  const std::string source = std::string(1, drive) + "/SETUP";
+  const std::string source = std::string(1, pass.drive) + "/SETUP", install = pass.install;
   disk.Write(source, kToolFiles);
   disk.Write(source + "/org_TOOL", kTemplate);
   for (const auto& [name, bytes] : kToolFiles) disk.MakeReadOnly(source + "/" + name);
@@ -57,21 +88,18 @@ std::size_t InstallWithFault(char drive, bool reinstall, std::size_t n, StatusCo
   if (reinstall) {
     for (const auto& [name, bytes] : kToolFiles) old[name] = "old " + name;
     old["TessaradyneTOOL.mns"] = "old menu";
-    disk.Write("c/Tessaradyne", old);
-    disk.MakeReadOnly("c/Tessaradyne/Tessaradyne.dvb");
+    disk.Write(install, old);
+    disk.MakeReadOnly(install + "/Tessaradyne.dvb");
+    // An older menu file beside the template, read-only, and a temporary one a killed run left.
+    disk.Write(source, {{"TessaradyneTOOL.mns", "older"}, {"TessaradyneTOOL.tmp", "killed"}});
+    disk.MakeReadOnly(source + "/TessaradyneTOOL.mns");
   }
   QuietForms forms;
   PauseProbe system;
-  system.application_path = std::string(1, char(drive - 'a' + 'A')) + ":\\SETUP";
-  {
-    Program program(Platform{forms, forms, system, disk.files});
-    Main(program);
-    forms.current->Click(UserForm1::Command3);
-    forms.current->Click(UserForm1::Command1);
-    forms.current->Click(UserForm2::CommandButton1);
-    disk.files.FailCall(n, code, mode == Mode::kAfter, mode == Mode::kThrow);
-    forms.current->Activate();
-  }
+  system.application_path = std::string(1, char(pass.drive - 'a' + 'A')) + ":\\SETUP";
+  system.system_dir = pass.system_dir;
+  Install(disk, system, forms,
+          [&] { disk.files.FailCall(n, code, mode == Mode::kAfter, mode == Mode::kThrow); });
   const std::string& failed = disk.files.failed();
   SCOPED_TRACE(std::string(reinstall ? "reinstall" : "first install") + " from " + source +
                ", call " + std::to_string(n) + " failing " + std::to_string(int(mode)) + " (" +
@@ -111,13 +139,13 @@ std::size_t InstallWithFault(char drive, bool reinstall, std::size_t n, StatusCo
   EXPECT_TRUE(n != 0 || (named.empty() && !aborted)) << said;
   // The menu file is a tool file like the others once made; an abort leaves none of this run,
   // and an unexpected failure may come before or after it is made.
-  const bool menu_made = disk.Read(source + "/TessaradyneTOOL.mns") == kMenu ||
-                         disk.Read("c/Tessaradyne/TessaradyneTOOL.mns") == kMenu;
+  const bool menu_made = disk.Read(source + "/TessaradyneTOOL.mns") == MenuFor(pass.slash) ||
+                         disk.Read(install + "/TessaradyneTOOL.mns") == MenuFor(pass.slash);
   Files expected = kToolFiles;
-  if (!aborted || (unexpected && menu_made)) expected["TessaradyneTOOL.mns"] = kMenu;
+  if (!aborted || (unexpected && menu_made)) expected["TessaradyneTOOL.mns"] = MenuFor(pass.slash);
   for (const auto& [name, bytes] : expected) {
     const auto left = disk.Read(source + "/" + name);
-    const auto installed = disk.Read("c/Tessaradyne/" + name);
+    const auto installed = disk.Read(install + "/" + name);
     if (installed == bytes) {
       EXPECT_FALSE(named.contains(name)) << name << " named but installed";
       continue;
@@ -131,7 +159,7 @@ std::size_t InstallWithFault(char drive, bool reinstall, std::size_t n, StatusCo
     // unless kept back by design (an installed bitmap or second menu) or the install stopped.
     EXPECT_EQ(installed, old.empty() ? std::nullopt : std::optional(old.at(name))) << name;
     if (installed && name == "Tessaradyne.dvb") {
-      EXPECT_TRUE(disk.IsReadOnly("c/Tessaradyne/" + name));
+      EXPECT_TRUE(disk.IsReadOnly(install + "/" + name));
     }
     const bool kept = installed && (name == "TdDraw16.bmp" || name == "TdExtra.mns");
     EXPECT_TRUE(aborted || kept || named.contains(name) ||
@@ -140,13 +168,16 @@ std::size_t InstallWithFault(char drive, bool reinstall, std::size_t n, StatusCo
   }
   if (aborted && !unexpected) {
     // No menu file of this run, neither installed nor beside the template.
-    EXPECT_EQ(disk.Read("c/Tessaradyne/TessaradyneTOOL.mns"),
+    EXPECT_EQ(disk.Read(install + "/TessaradyneTOOL.mns"),
               old.empty() ? std::nullopt : std::optional<std::string>("old menu"));
-    EXPECT_EQ(disk.Read(source + "/TessaradyneTOOL.mns"), std::nullopt);
+    EXPECT_EQ(disk.Read(source + "/TessaradyneTOOL.mns"),
+              old.empty() ? std::nullopt : std::optional<std::string>("older"));
   }
-  for (const std::string& folder : {source, std::string("c/Tessaradyne")}) {
+  for (const std::string& folder : {source, install}) {
     for (const auto& [name, bytes] : disk.Contents(folder)) {
-      EXPECT_TRUE(name != "TessaradyneTOOL.tmp" && name.find(".~setup-") == name.npos)
+      // The killed run's temporary file too, unless removing it was what failed.
+      EXPECT_TRUE((name != "TessaradyneTOOL.tmp" || failed.ends_with(name)) &&
+                  name.find(".~setup-") == name.npos)
           << name << " left in " << folder;
     }
   }
@@ -157,26 +188,41 @@ TEST(FaultSweepTest, NoFailureOfAnyCallLosesAFileOrMisreportsTheInstall) {
   const StatusCode codes[] = {StatusCode::kNotFound, StatusCode::kAccessDenied,
                               StatusCode::kSharingViolation, StatusCode::kDiskFull};
   Sweep sweep;
-  // From a CD on another drive, where placing copies and removes the read-only sources, and
-  // from a folder on the same drive, where it renames.
-  for (char drive : {'e', 'd'}) {
+  for (const Pass& pass : kPasses) {
     for (bool reinstall : {false, true}) {
       const std::size_t calls =
-          InstallWithFault(drive, reinstall, 0, StatusCode::kOk, Mode::kBefore, sweep);
+          InstallWithFault(pass, reinstall, 0, StatusCode::kOk, Mode::kBefore, sweep);
       EXPECT_GT(calls, 20u);
       for (std::size_t n = 1; n <= calls; ++n) {
         for (StatusCode code : codes) {
           for (Mode mode : {Mode::kBefore, Mode::kAfter}) {
-            InstallWithFault(drive, reinstall, n, code, mode, sweep);
+            InstallWithFault(pass, reinstall, n, code, mode, sweep);
           }
         }
-        InstallWithFault(drive, reinstall, n, StatusCode::kOk, Mode::kThrow, sweep);
+        InstallWithFault(pass, reinstall, n, StatusCode::kOk, Mode::kThrow, sweep);
       }
     }
   }
   std::cout << "fault sweep: " << sweep.runs << " runs, " << sweep.faults << " faults injected, "
             << sweep.lost << " files lost\n";
   EXPECT_EQ(sweep.lost, 0u);
+}
+
+TEST(FaultSweepTest, ASystemFolderThatCannotServeStopsTheInstallBeforeAnything) {
+  // Not to be had, or without a backslash, which would put the install folder where the
+  // installer happens to stand.
+  for (const char* system_dir : {"", "system32", "C:"}) {
+    Scratch disk;
+    disk.Write("d/SETUP", {{"org_TOOL", kTemplate}, {"t.dvb", "t"}});
+    QuietForms forms;
+    PauseProbe system;
+    system.system_dir = system_dir;
+    Install(disk, system, forms, [] {});
+    EXPECT_EQ(forms.boxes.back().first, "システムフォルダーを取得できません!!  " + kAbort);
+    EXPECT_EQ(forms.exit_codes, std::vector<int>{kExitAborted});
+    EXPECT_EQ(disk.Contents("d/SETUP").size(), 2u);
+    EXPECT_EQ(disk.Contents("c"), Files{});
+  }
 }
 
 }  // namespace

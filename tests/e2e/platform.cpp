@@ -34,29 +34,11 @@ bool ReadOnly(const std::string& path) {
 }
 
 // The real file system, but that it refuses to rename over a read-only file, as Windows does.
-struct WindowsRules final : FileSystem {
-  Status OpenForReading(const std::string& p, std::unique_ptr<ReadableFile>& f) override {
-    return real.OpenForReading(p, f);
-  }
-  Status OpenForWriting(const std::string& p, std::unique_ptr<WritableFile>& f) override {
-    return real.OpenForWriting(p, f);
-  }
-  Status MakeFolder(const std::string& p) override { return real.MakeFolder(p); }
-  Status ListFiles(const std::string& p, Names& n) override { return real.ListFiles(p, n); }
-  Entry Inspect(const std::string& p) override { return real.Inspect(p); }
-  Status Remove(const std::string& p) override { return real.Remove(p); }
+struct WindowsRules final : Win32FileSystem {
   Status Rename(const std::string& from, const std::string& to, bool replace) override {
     if (replace && ReadOnly(to)) return Status::Error(StatusCode::kAccessDenied, "read-only " + to);
-    return real.Rename(from, to, replace);
+    return Win32FileSystem::Rename(from, to, replace);
   }
-  Status CopyToNewFile(const std::string& f, const std::string& t) override {
-    return real.CopyToNewFile(f, t);
-  }
-  Status SetReadOnly(const std::string& p, bool r) override { return real.SetReadOnly(p, r); }
-  bool SameFolder(const std::string& a, const std::string& b) override {
-    return real.SameFolder(a, b);
-  }
-  Win32FileSystem real;
 } g_fs;
 
 std::optional<std::string> Read(const std::string& path, int* reads = nullptr) {

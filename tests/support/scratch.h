@@ -96,8 +96,9 @@ class Scratch {
 struct PauseProbe final : System {
   explicit PauseProbe(std::function<void()> then = {}) : at_pause(std::move(then)) {}
   std::uint32_t GetSystemDirectoryA(char* buffer, std::uint32_t size) override {
-    const std::string dir = "C:\\WINDOWS\\system32";
-    if (buffer == nullptr || size <= dir.size()) return std::uint32_t(dir.size() + 1);
+    const std::string dir = system_dir;
+    if (buffer == nullptr || size <= dir.size())
+      return std::uint32_t(dir.empty() ? 0 : dir.size() + 1);
     return std::uint32_t(dir.copy(buffer, dir.size()) + (buffer[dir.size()] = '\0'));
   }
   Status ApplicationPath(std::string& folder) override {
@@ -109,6 +110,7 @@ struct PauseProbe final : System {
   const CodePage& AnsiCodePage() const override { return code_page; }
   std::function<void()> at_pause;
   std::string application_path = "D:\\SETUP";
+  std::string system_dir = "C:\\WINDOWS\\system32";  // ANSI; empty: it cannot be had
   PosixCodePage code_page;
 };
 

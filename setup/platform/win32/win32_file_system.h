@@ -15,7 +15,7 @@ namespace setup::win32 {
 // of any length work: long absolute ones ("X:\..." or "\\server\share\...") are passed in the
 // "\\?\" form. A path holding a NUL fails with kOther. A file another program holds open
 // without sharing fails with kSharingViolation.
-class Win32FileSystem final : public FileSystem {
+class Win32FileSystem : public FileSystem {
  public:
   // Plain files only: a folder fails with kAccessDenied, a device or pipe with kOther.
   Status OpenForReading(const std::string& path, std::unique_ptr<ReadableFile>& file) override;
