@@ -1,8 +1,8 @@
 // Fuzzes the menu file's byte handling. The first input byte picks the code page and the
 // replacement, the rest is the template. Whatever the bytes, taking each reported replacement
-// back out must give the template with its line ends made CR LF, the placeholders put back must
-// be exactly those a left-to-right walk over the characters finds, and the template fed in
-// pieces of any sizes must give the same bytes and positions.
+// back out must give the menu the tests' own walk over the characters gives (tests/menu_oracle.h)
+// with the placeholders where that walk meets them, and the template fed in pieces of any sizes
+// must give the same bytes and positions.
 
 #include <algorithm>
 #include <cstdint>
@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "setup/install/tool_menu.h"
+#include "tests/menu_oracle.h"
 
 namespace {
 
@@ -39,34 +40,6 @@ void Check(bool condition, const char* what) {
   if (condition) return;
   std::fprintf(stderr, "invariant broken: %s\n", what);
   std::abort();
-}
-
-// The template walked line by line (ended by CR LF, a lone CR or the end) and character by
-// character, a lead byte taking the next byte of its line: each line ended by CR LF, and the
-// offsets of the placeholders met on the way.
-std::string Expected(std::string_view bytes, const setup::CodePage& code_page,
-                     std::vector<std::size_t>& placeholders) {
-  std::string out;
-  std::size_t i = 0;
-  while (i < bytes.size()) {
-    const std::size_t end = std::min(bytes.find('\r', i), bytes.size());
-    while (i < end) {
-      if (bytes.substr(i, end - i).starts_with(kPlaceholder)) {
-        placeholders.push_back(out.size());
-        out += kPlaceholder;
-        i += kPlaceholder.size();
-        continue;
-      }
-      const std::size_t n =
-          code_page.IsLeadByte(static_cast<unsigned char>(bytes[i])) && i + 1 < end ? 2 : 1;
-      out += bytes.substr(i, n);
-      i += n;
-    }
-    out += "\r\n";
-    i = end + 1;
-    if (i < bytes.size() && bytes[i] == '\n') ++i;
-  }
-  return out;
 }
 
 // Pieces of sizes drawn from a generator seeded with the input, so that a failing input
@@ -118,7 +91,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     taken = at + replacement.size();
   }
   restored.append(menu, taken);
-  Check(restored == Expected(template_bytes, code_page, placeholders),
+  Check(restored == OracleMenu(template_bytes, code_page.double_byte, kPlaceholder, &placeholders),
         "undoing the replacements changes bytes");
   Check(restored_at == placeholders, "replaced where no placeholder starts a character");
   return 0;

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <functional>
 #include <iostream>
 #include <set>
@@ -32,11 +34,14 @@ std::string MenuFor(const std::string& folder) {
          "Tessaradyne.dvb!Draw.Start\"\r\n" +
          "ID_TdDrawB [_Button(\"\x83\x63\x81\x5B\x83\x8B\", \"" + folder + "TdDraw16.bmp\")]\r\n";
 }
-// Read-only, as from a CD.
+// Read-only, as from a CD; the kinds are told by their endings in any case.
 const Files kToolFiles = {{"Tessaradyne.dvb", "new dvb"},
-                          {"TdLabel.dvb", "new label dvb"},
-                          {"TdDraw16.bmp", "new bmp 16"},
+                          {"TdLabel.DVB", "new label dvb"},
+                          {"TdDraw16.Bmp", "new bmp 16"},
                           {"TdExtra.mns", "new extra menu"}};
+// Never moved: no tool's ending, hidden, or in a sub-folder.
+const Files kOtherFiles = {
+    {"tool.dvbx", "x"}, {"toolmns", "m"}, {".hidden.dvb", "h"}, {"sub.dvb/inner.dvb", "i"}};
 const std::string kAbort = "セットアップを中止します。";
 const std::string kNoTemplate = "ツールメニューファイルがありません!!  ";
 const std::string kUnreadable = "ツールメニューファイルを読み込めません!!  ";
@@ -82,6 +87,7 @@ std::size_t InstallWithFault(const Pass& pass, bool reinstall, std::size_t n, St
   Scratch disk;
   const std::string source = std::string(1, pass.drive) + "/SETUP", install = pass.install;
   disk.Write(source, kToolFiles);
+  disk.Write(source, kOtherFiles);
   disk.Write(source + "/org_TOOL", kTemplate);
   for (const auto& [name, bytes] : kToolFiles) disk.MakeReadOnly(source + "/" + name);
   Files old;
@@ -161,9 +167,10 @@ std::size_t InstallWithFault(const Pass& pass, bool reinstall, std::size_t n, St
     if (installed && name == "Tessaradyne.dvb") {
       EXPECT_TRUE(disk.IsReadOnly(install + "/" + name));
     }
-    const bool kept = installed && (name == "TdDraw16.bmp" || name == "TdExtra.mns");
-    EXPECT_TRUE(aborted || kept || named.contains(name) ||
-                named.contains("*" + name.substr(name.size() - 4)))
+    const bool kept = installed && (name == "TdDraw16.Bmp" || name == "TdExtra.mns");
+    std::string kind = "*" + name.substr(name.size() - 4);
+    std::ranges::transform(kind, kind.begin(), [](char c) { return char(std::tolower(c)); });
+    EXPECT_TRUE(aborted || kept || named.contains(name) || named.contains(kind))
         << name << " not named";
   }
   if (aborted && !unexpected) {
@@ -173,6 +180,7 @@ std::size_t InstallWithFault(const Pass& pass, bool reinstall, std::size_t n, St
     EXPECT_EQ(disk.Read(source + "/TessaradyneTOOL.mns"),
               old.empty() ? std::nullopt : std::optional<std::string>("older"));
   }
+  for (const auto& [name, bytes] : kOtherFiles) EXPECT_EQ(disk.Read(source + "/" + name), bytes);
   for (const std::string& folder : {source, install}) {
     for (const auto& [name, bytes] : disk.Contents(folder)) {
       // The killed run's temporary file too, unless removing it was what failed.

@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "setup/platform/win32/unique_handle.h"
+#include "tests/menu_oracle.h"
 // The checks of the program's Win32 layer in platform.cpp.
 namespace setup::win32 {
 void CheckPlatform(const std::function<bool(bool, const std::string&)>& expect,
@@ -134,22 +135,6 @@ bool IsKind(const string& name, const char* ending) {
 
 bool IsTool(const string& name) {
   return IsKind(name, ".dvb") || IsKind(name, ".bmp") || IsKind(name, ".mns");
-}
-
-// The menu file for a template: lines end at CR LF or a lone CR, each is written with CR LF,
-// and an "xxxxx" becomes `folder` where it starts a character, never inside a double-byte one.
-string Menu(const string& t, bool dbcs, const string& folder) {
-  string out;
-  for (std::size_t i = 0, n = 0; i < t.size(); i += n) {
-    const auto b = static_cast<unsigned char>(t[i]);
-    const bool lead = dbcs && ((b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC));
-    n = t[i] == '\r'                                   ? (t.compare(i, 2, "\r\n") ? 1 : 2)
-        : !t.compare(i, 5, "xxxxx")                    ? 5
-        : lead && i + 1 < t.size() && t[i + 1] != '\r' ? 2
-                                                       : 1;
-    out += t[i] == '\r' ? "\r\n" : n == 5 ? folder : t.substr(i, n);
-  }
-  return out.empty() || out.ends_with("\r\n") ? out : out + "\r\n";
 }
 
 // --- processes and windows ---------------------------------------------------------------------
@@ -483,7 +468,7 @@ bool FollowRun(Ctx& c, const Step& s) {
 // menu made from the template with them; otherwise nothing changed.
 void CheckFiles(Ctx& c, bool installed) {
   Files install = c.old, source = installed ? Files{} : c.before, files = c.before;
-  files[kMenu] = Menu(c.before["org_TOOL"], GetACP() == 932, "C:/Tessaradyne/");
+  files[kMenu] = OracleMenu(c.before["org_TOOL"], GetACP() == 932, "C:/Tessaradyne/");
   for (const auto& [name, bytes] : installed ? files : Files{}) {
     const bool kept = c.unplaced.contains(name) || (IsKind(name, ".bmp") && c.old.contains(name));
     (IsTool(name) && !kept ? install : source)[name] = bytes;
