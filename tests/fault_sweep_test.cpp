@@ -16,6 +16,7 @@
 #include "setup/screens/setup1.h"
 #include "setup/screens/user_form1.h"
 #include "setup/screens/user_form2.h"
+#include "tests/menu_oracle.h"
 #include "tests/support/quiet_forms.h"
 #include "tests/support/scratch.h"
 
@@ -28,12 +29,6 @@ using Names = std::set<std::string>;
 const std::string kTemplate =
     "ID_TdDraw [\x8D\xEC\x90\xAC]^C^C-vbarun \"xxxxxTessaradyne.dvb!Draw.Start\"\r\n"
     "ID_TdDrawB [_Button(\"\x83\x63\x81\x5B\x83\x8B\", \"xxxxxTdDraw16.bmp\")]";
-// The menu the template gives for the install folder in its forward-slash form.
-std::string MenuFor(const std::string& folder) {
-  return "ID_TdDraw [\x8D\xEC\x90\xAC]^C^C-vbarun \"" + folder +
-         "Tessaradyne.dvb!Draw.Start\"\r\n" +
-         "ID_TdDrawB [_Button(\"\x83\x63\x81\x5B\x83\x8B\", \"" + folder + "TdDraw16.bmp\")]\r\n";
-}
 // Read-only, as from a CD; the kinds are told by their endings in any case.
 const Files kToolFiles = {{"Tessaradyne.dvb", "new dvb"},
                           {"TdLabel.DVB", "new label dvb"},
@@ -101,9 +96,7 @@ std::size_t InstallWithFault(const Pass& pass, bool reinstall, std::size_t n, St
     disk.MakeReadOnly(source + "/TessaradyneTOOL.mns");
   }
   QuietForms forms;
-  PauseProbe system;
-  system.application_path = std::string(1, char(pass.drive - 'a' + 'A')) + ":\\SETUP";
-  system.system_dir = pass.system_dir;
+  PauseProbe system(std::string(1, char(pass.drive - 'a' + 'A')) + ":\\SETUP", pass.system_dir);
   Install(disk, system, forms,
           [&] { disk.files.FailCall(n, code, mode == Mode::kAfter, mode == Mode::kThrow); });
   const std::string& failed = disk.files.failed();
@@ -113,8 +106,7 @@ std::size_t InstallWithFault(const Pass& pass, bool reinstall, std::size_t n, St
   ++sweep.runs;
   sweep.faults += failed.empty() ? 0 : 1;
   if (forms.boxes.size() != 2 || forms.exit_codes.size() != 1) {
-    ADD_FAILURE() << forms.boxes.size() << " boxes, " << forms.exit_codes.size() << " ends";
-    return disk.files.calls();
+    return ADD_FAILURE() << forms.boxes.size() << " boxes, " << forms.exit_codes.size(), 0u;
   }
   const auto& [said, flags] = forms.boxes[1];
   const bool unexpected = said.starts_with("セットアップ中に予期しないエラーが発生しました。");
@@ -145,10 +137,11 @@ std::size_t InstallWithFault(const Pass& pass, bool reinstall, std::size_t n, St
   EXPECT_TRUE(n != 0 || (named.empty() && !aborted)) << said;
   // The menu file is a tool file like the others once made; an abort leaves none of this run,
   // and an unexpected failure may come before or after it is made.
-  const bool menu_made = disk.Read(source + "/TessaradyneTOOL.mns") == MenuFor(pass.slash) ||
-                         disk.Read(install + "/TessaradyneTOOL.mns") == MenuFor(pass.slash);
+  const std::string menu = OracleMenu(kTemplate, true, pass.slash);
+  const bool menu_made = disk.Read(source + "/TessaradyneTOOL.mns") == menu ||
+                         disk.Read(install + "/TessaradyneTOOL.mns") == menu;
   Files expected = kToolFiles;
-  if (!aborted || (unexpected && menu_made)) expected["TessaradyneTOOL.mns"] = MenuFor(pass.slash);
+  if (!aborted || (unexpected && menu_made)) expected["TessaradyneTOOL.mns"] = menu;
   for (const auto& [name, bytes] : expected) {
     const auto left = disk.Read(source + "/" + name);
     const auto installed = disk.Read(install + "/" + name);
@@ -223,8 +216,7 @@ TEST(FaultSweepTest, ASystemFolderThatCannotServeStopsTheInstallBeforeAnything) 
     Scratch disk;
     disk.Write("d/SETUP", {{"org_TOOL", kTemplate}, {"t.dvb", "t"}});
     QuietForms forms;
-    PauseProbe system;
-    system.system_dir = system_dir;
+    PauseProbe system("D:\\SETUP", system_dir);
     Install(disk, system, forms, [] {});
     EXPECT_EQ(forms.boxes.back().first, "システムフォルダーを取得できません!!  " + kAbort);
     EXPECT_EQ(forms.exit_codes, std::vector<int>{kExitAborted});

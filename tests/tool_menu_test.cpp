@@ -32,7 +32,7 @@ double GenerateMs(const std::string& bytes) {
                   .count());
     // Not EXPECT_EQ: a diff of megabytes would take minutes to print.
     EXPECT_TRUE(disk.Read("d/SETUP/TessaradyneTOOL.mns") ==
-                BuildToolMenu(bytes, "C:/Tessaradyne/", system.code_page));
+                BuildToolMenu(bytes, "C:/Tessaradyne/", system.AnsiCodePage()));
   }
   return best;
 }

@@ -6,28 +6,57 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <new>
 #include <string>
+#include <utility>
 
 #include "setup/platform/file_system.h"
 
 namespace setup::testing {
+
+// Shared with opened files, which may outlive the file system.
+struct FaultState {
+  std::size_t calls = 0, fail_at = 0;
+  StatusCode code = StatusCode::kOk;
+  bool after = false, throws = false;
+  std::function<bool(const std::string&)> when;
+  std::string failed;
+
+  // Runs `op` as the call named `call` ("operation path..."), failing it where planned.
+  template <class Op>
+  Status Run(const std::string& call, Op&& op) {
+    if (Status s = Check(call, false); !s.ok()) return s;
+    Status s = op();
+    return s.ok() ? Check(call, true) : s;
+  }
+  Status Check(const std::string& call, bool after_effect) {
+    if (!after_effect) ++calls;
+    if (!(when ? !after_effect && when(call) : calls == fail_at && after_effect == after))
+      return {};
+    failed = call;
+    if (throws) throw std::bad_alloc();
+    return Status::Error(code, "injected: " + call);
+  }
+};
 
 // Windows rules kept: a read-only file is not removed, opened for writing or replaced
 // (kAccessDenied); a rename between two drive letters fails with kNotSameVolume.
 class FaultFileSystem final : public FileSystem {
  public:
   // `inner` must outlive this object and every file opened through it.
-  explicit FaultFileSystem(FileSystem& inner) : inner_(inner), state_(std::make_shared<State>()) {}
+  explicit FaultFileSystem(FileSystem& inner) : inner_(inner) {}
 
   // Fails the nth call from now on (from 1; reads, appends and closes of opened files count)
   // with `code`: before it reaches the inner file system, or, with `after`, once it has taken
-  // effect there, as a call whose answer was lost half way. Inspect and SameFolder fail by
-  // answering kUnknown and false.
-  // With `throws`, the call throws std::bad_alloc instead, before it takes effect.
-  void FailCall(std::size_t n, StatusCode code, bool after = false, bool throws = false);
-  // Fails, before they take effect, the calls whose name ("operation path...") `when` picks.
+  // effect there, as a call whose answer was lost half way; with `throws`, by throwing
+  // std::bad_alloc before it takes effect. Inspect and SameFolder fail by answering kUnknown and
+  // false.
+  void FailCall(std::size_t n, StatusCode code, bool after = false, bool throws = false) {
+    *state_ = FaultState{.fail_at = n, .code = code, .after = after, .throws = throws};
+  }
+  // Fails, before they take effect, the calls whose name `when` picks.
   void FailWhere(std::function<bool(const std::string&)> when, StatusCode code) {
-    *state_ = State{.code = code, .when = std::move(when)};
+    *state_ = FaultState{.code = code, .when = std::move(when)};
   }
   std::size_t calls() const { return state_->calls; }
   // The failed call, as "operation path", or empty.
@@ -35,36 +64,55 @@ class FaultFileSystem final : public FileSystem {
 
   Status OpenForReading(const std::string& path, std::unique_ptr<ReadableFile>& file) override;
   Status OpenForWriting(const std::string& path, std::unique_ptr<WritableFile>& file) override;
-  Status MakeFolder(const std::string& path) override;
-  Status ListFiles(const std::string& folder, std::vector<std::string>& names) override;
-  Entry Inspect(const std::string& path) override;
-  Status Remove(const std::string& path) override;
-  Status Rename(const std::string& from, const std::string& to, bool replace) override;
-  Status CopyToNewFile(const std::string& from, const std::string& to) override;
-  Status SetReadOnly(const std::string& path, bool read_only) override;
-  bool SameFolder(const std::string& a, const std::string& b) override;
-
-  // Shared with opened files, which may outlive this object.
-  struct State {
-    std::size_t calls = 0, fail_at = 0;
-    StatusCode code = StatusCode::kOk;
-    bool after = false, throws = false;
-    std::function<bool(const std::string&)> when;
-    std::string failed;
-    // The failure planned for this call, if it is the one; `call` names it.
-    Status Check(const std::string& call, bool after_effect);
-    // Runs `op` as the call named `call`, failing it where planned.
-    template <class Op>
-    Status Run(const std::string& call, Op&& op) {
-      if (Status s = Check(call, false); !s.ok()) return s;
-      Status s = op();
-      return s.ok() ? Check(call, true) : s;
-    }
-  };
+  Status MakeFolder(const std::string& path) override {
+    return state_->Run("make-folder " + path, [&] { return inner_.MakeFolder(path); });
+  }
+  Status ListFiles(const std::string& folder, std::vector<std::string>& names) override {
+    return state_->Run("list " + folder, [&] { return inner_.ListFiles(folder, names); });
+  }
+  Entry Inspect(const std::string& path) override {
+    Entry entry;
+    const Status s =
+        state_->Run("inspect " + path, [&] { return entry = inner_.Inspect(path), Status(); });
+    return s.ok() ? entry : Entry{EntryKind::kUnknown};
+  }
+  Status Remove(const std::string& path) override {
+    return state_->Run("remove " + path, [&] {
+      return inner_.Inspect(path).read_only ? Refused("remove " + path) : inner_.Remove(path);
+    });
+  }
+  Status Rename(const std::string& from, const std::string& to, bool replace) override {
+    return state_->Run("rename " + from + " -> " + to, [&] {
+      if (Drive(from) != Drive(to)) return Status::Error(StatusCode::kNotSameVolume, "rename");
+      return replace && inner_.Inspect(to).read_only ? Refused("replace " + to)
+                                                     : inner_.Rename(from, to, replace);
+    });
+  }
+  Status CopyToNewFile(const std::string& from, const std::string& to) override {
+    return state_->Run("copy " + from + " -> " + to,
+                       [&] { return inner_.CopyToNewFile(from, to); });
+  }
+  Status SetReadOnly(const std::string& path, bool read_only) override {
+    return state_->Run("set-read-only " + path,
+                       [&] { return inner_.SetReadOnly(path, read_only); });
+  }
+  bool SameFolder(const std::string& a, const std::string& b) override {
+    bool same = false;
+    const Status s = state_->Run("same-folder " + a + " | " + b,
+                                 [&] { return same = inner_.SameFolder(a, b), Status(); });
+    return s.ok() && same;
+  }
 
  private:
+  static Status Refused(const std::string& what) {
+    return Status::Error(StatusCode::kAccessDenied, what + ": read-only");
+  }
+  static char Drive(const std::string& path) {
+    return path.size() > 1 && path[1] == ':' ? static_cast<char>(path[0] & ~0x20) : '\0';
+  }
+
   FileSystem& inner_;
-  std::shared_ptr<State> state_;
+  std::shared_ptr<FaultState> state_ = std::make_shared<FaultState>();
 };
 
 }  // namespace setup::testing

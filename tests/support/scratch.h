@@ -4,14 +4,13 @@
 
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <map>
 #include <optional>
 #include <sstream>
 #include <string>
 
-#include "setup/platform/posix/posix_code_page.h"
 #include "setup/platform/posix/posix_file_system.h"
+#include "setup/platform/posix/posix_system.h"
 #include "tests/support/fault_file_system.h"
 
 namespace setup::testing {
@@ -91,27 +90,12 @@ class Scratch {
   FaultFileSystem files;
 };
 
-// A system whose pauses take no time and run `at_pause`, so that tests see the files as they
-// are then.
-struct PauseProbe final : System {
-  explicit PauseProbe(std::function<void()> then = {}) : at_pause(std::move(then)) {}
-  std::uint32_t GetSystemDirectoryA(char* buffer, std::uint32_t size) override {
-    const std::string dir = system_dir;
-    if (buffer == nullptr || size <= dir.size())
-      return std::uint32_t(dir.empty() ? 0 : dir.size() + 1);
-    return std::uint32_t(dir.copy(buffer, dir.size()) + (buffer[dir.size()] = '\0'));
-  }
-  Status ApplicationPath(std::string& folder) override {
-    return folder = application_path, Status();
-  }
-  void Sleep(std::uint32_t) override {
-    if (at_pause) at_pause();
-  }
-  const CodePage& AnsiCodePage() const override { return code_page; }
-  std::function<void()> at_pause;
-  std::string application_path = "D:\\SETUP";
-  std::string system_dir = "C:\\WINDOWS\\system32";  // ANSI; empty: it cannot be had
-  PosixCodePage code_page;
+// The system of a native build, but that its pauses take no time.
+struct PauseProbe final : PosixSystem {
+  explicit PauseProbe(std::string application_path = "D:\\SETUP",
+                      std::string system_dir = "C:\\WINDOWS\\system32")
+      : PosixSystem(std::move(application_path), std::move(system_dir)) {}
+  void Sleep(std::uint32_t) override {}
 };
 
 }  // namespace setup::testing

@@ -10,7 +10,7 @@
 
 namespace setup {
 
-class PosixSystem final : public System {
+class PosixSystem : public System {
  public:
   // `application_path` is the Windows-form folder the program runs from; a trailing backslash
   // is dropped except at a drive root. `system_directory_ansi` is the system folder in the
