@@ -1,9 +1,9 @@
-// Placing the tool's files: where each file ends up, with what bytes, and what is reported, under
-// the Windows rules for read-only files and volumes.
+// Placing the tool's files where the fault sweep does not reach: copies a killed run left, an
+// install folder that is no folder, the first-listed menu, and the installer started from inside
+// the install folder; all under the Windows rules for read-only files and volumes. The first
+// install and reinstall, read-only files and placing across drives are the fault sweep's.
 
 #include <gtest/gtest.h>
-
-#include <unistd.h>
 
 #include <algorithm>
 #include <string>
@@ -18,54 +18,45 @@ namespace {
 
 using Names = std::vector<std::string>;
 
-InstallLocations From(const std::string& source) {
-  return {.SourceDir = source, .InstallDir = "C:\\Tessaradyne"};
-}
-
-Names Deploy(Scratch& disk, const InstallLocations& locations) {
-  Names unplaced = DeployProgramFiles(disk.files, locations);
+Names Deploy(Scratch& disk, const std::string& source = "D:\\SETUP") {
+  Names unplaced =
+      DeployProgramFiles(disk.files, {.SourceDir = source, .InstallDir = "C:\\Tessaradyne"});
   std::ranges::sort(unplaced);
   return unplaced;
 }
 
-enum class Target { kNone, kFolder, kLink, kFile };
+const Files kFresh = {{"t.dvb", "new t"}, {"a.bmp", "new a"}, {"TessaradyneTOOL.mns", "new m"}};
 
-// The first install and reinstall, read-only files and placing across drives are swept with every
-// failure in the fault sweep.
-TEST(DeployTest, PlacesToolFilesAndReportsWhatIsNotInstalled) {
-  const Files fresh = {{"t.dvb", "new t"}, {"a.bmp", "new a"}, {"TessaradyneTOOL.mns", "new m"}};
-  // Copies a killed run left, among names of the user's that only look like them.
+TEST(DeployTest, CopiesAKilledRunLeftGoUsersFilesStay) {
+  Scratch disk;
+  disk.Write("d/SETUP", kFresh);
   const Files users = {{"notes.~setup-x", "u"}, {"b.~setup-12b", "u"}, {"t.dvb.~setup-", "u"}};
-  Files leftovers = {{"t.dvb.~setup-3", "copy"}, {"x.mns.~setup-12", "copy"}}, kept = users;
-  leftovers.insert(users.begin(), users.end());
-  kept.insert(fresh.begin(), fresh.end());
-  const Names all_fresh = {"TessaradyneTOOL.mns", "a.bmp", "t.dvb"};
-  const struct {
-    const char* name;
-    Files source, installed;
-    Target target;
-    Files want_installed, want_source;
-    Names unplaced;
-  } cases[] = {
-      {"copies a killed run left", fresh, leftovers, Target::kFolder, kept, {}, {}},
-      {"install folder is a link", fresh, {}, Target::kLink, {}, fresh, all_fresh},
-      {"install folder is a file", fresh, {}, Target::kFile, {}, fresh, all_fresh},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
+  disk.Write("c/Tessaradyne", users);
+  disk.Write("c/Tessaradyne", {{"t.dvb.~setup-3", "copy"}, {"x.mns.~setup-12", "copy"}});
+  disk.MakeReadOnly("c/Tessaradyne/x.mns.~setup-12");
+  EXPECT_EQ(Deploy(disk), Names{});
+  Files installed = users;
+  installed.insert(kFresh.begin(), kFresh.end());
+  EXPECT_EQ(disk.Contents("c/Tessaradyne"), installed);
+  // Hidden names never reach the clean-up on POSIX: the rule on names is checked alone.
+  for (const char* name : {".~setup-1", "~setup-1", "a.~setup-", "a.~setup-1x", "a~setup-1"}) {
+    EXPECT_FALSE(IsTemporaryCopy(name)) << name;
+  }
+}
+
+TEST(DeployTest, NothingGoesThroughAnInstallFolderThatIsALinkOrAFile) {
+  for (const bool link : {true, false}) {
     Scratch disk;
-    disk.Write("d/SETUP", c.source);
-    if (c.target == Target::kFolder) disk.Write("c/Tessaradyne", c.installed);
-    if (c.target == Target::kFile) disk.Write("c/Tessaradyne", "a file");
-    if (c.target == Target::kLink) {
-      std::filesystem::create_directory(disk.Path("c/elsewhere"));
+    disk.Write("d/SETUP", kFresh);
+    std::filesystem::create_directory(disk.Path("c/elsewhere"));
+    if (link) {
       std::filesystem::create_directory_symlink(disk.Path("c/elsewhere"),
                                                 disk.Path("c/Tessaradyne"));
+    } else {
+      disk.Write("c/Tessaradyne", "a file");
     }
-    if (c.installed.contains("x.mns.~setup-12")) disk.MakeReadOnly("c/Tessaradyne/x.mns.~setup-12");
-    EXPECT_EQ(Deploy(disk, From("D:\\SETUP")), c.unplaced);
-    EXPECT_EQ(disk.Contents("c/Tessaradyne"), c.want_installed);
-    EXPECT_EQ(disk.Contents("d/SETUP"), c.want_source);
+    EXPECT_EQ(Deploy(disk), (Names{"TessaradyneTOOL.mns", "a.bmp", "t.dvb"}));
+    EXPECT_EQ(disk.Contents("d/SETUP"), kFresh);
     EXPECT_EQ(disk.Contents("c/elsewhere"), Files{});
   }
 }
@@ -82,45 +73,33 @@ TEST(DeployTest, ACopyThatCannotBeLookedAtIsNoProofOfPlacing) {
                !call.starts_with("remove");
       },
       StatusCode::kIoError);
-  EXPECT_EQ(Deploy(disk, From("E:\\SETUP")), Names{"t.dvb"});
+  EXPECT_EQ(Deploy(disk, "E:\\SETUP"), Names{"t.dvb"});
   EXPECT_EQ(disk.Read("e/SETUP/t.dvb"), "new");
   EXPECT_EQ(disk.Read("c/Tessaradyne/t.dvb"), "old");
 }
 
-TEST(DeployTest, OnlyNamesOfOurCopiesCountAsTemporary) {
-  // Hidden files never reach the clean-up on POSIX: the rule on names is checked alone.
-  for (const char* name : {".~setup-1", "~setup-1", "a.~setup-", "a.~setup-1x", "a~setup-1"}) {
-    EXPECT_FALSE(IsTemporaryCopy(name)) << name;
-  }
-  EXPECT_TRUE(IsTemporaryCopy("a.dvb.~setup-1"));
-}
-
 TEST(DeployTest, FirstListedMenuReplacesItsCopyOtherMenusKeepTheirs) {
   Scratch disk;
-  disk.Write("c/Tessaradyne", {{"first.mns", "old first"}, {"other.mns", "old other"}});
-  const Files fresh = {{"first.mns", "new first"}, {"other.mns", "new other"}};
-  disk.Write("d/SETUP", fresh);
+  Files installed = {{"first.mns", "old first"}, {"other.mns", "old other"}};
+  disk.Write("c/Tessaradyne", installed);
+  Files source = {{"first.mns", "new first"}, {"other.mns", "new other"}};
+  disk.Write("d/SETUP", source);
   Names listed;
   ASSERT_TRUE(disk.posix.ListFiles("D:\\SETUP", listed).ok());
-  const std::string first = listed.front();
-
-  EXPECT_EQ(Deploy(disk, From("D:\\SETUP")), Names{});
-  Files installed = {{"first.mns", "old first"}, {"other.mns", "old other"}};
-  Files source = fresh;
-  installed[first] = fresh.at(first);
-  source.erase(first);
-  EXPECT_EQ(disk.Contents("c/Tessaradyne"), installed) << "first listed: " << first;
-  EXPECT_EQ(disk.Contents("d/SETUP"), source) << "first listed: " << first;
+  EXPECT_EQ(Deploy(disk), Names{});
+  installed[listed.front()] = source[listed.front()];
+  source.erase(listed.front());
+  EXPECT_EQ(disk.Contents("c/Tessaradyne"), installed) << "first listed: " << listed.front();
+  EXPECT_EQ(disk.Contents("d/SETUP"), source) << "first listed: " << listed.front();
 }
 
 TEST(DeployTest, StartedFromInsideTheInstallFolderMovesAndDeletesNothing) {
   Scratch disk;
-  const Files tools = {{"tool.dvb", "dvb"}, {"tool.bmp", "bmp"}, {"TessaradyneTOOL.mns", "m"}};
-  disk.Write("c/Tessaradyne", tools);
+  disk.Write("c/Tessaradyne", kFresh);
   std::filesystem::create_directory_symlink(disk.Path("c/Tessaradyne"), disk.Path("d/link"));
   for (const char* spelling : {"C:\\Tessaradyne", "C:\\.\\Tessaradyne\\", "D:\\link"}) {
-    EXPECT_EQ(Deploy(disk, From(spelling)), Names{}) << spelling;
-    EXPECT_EQ(disk.Contents("c/Tessaradyne"), tools) << spelling;
+    EXPECT_EQ(Deploy(disk, spelling), Names{}) << spelling;
+    EXPECT_EQ(disk.Contents("c/Tessaradyne"), kFresh) << spelling;
   }
 }
 

@@ -86,8 +86,8 @@ def main(args):
     data = open(args[0], "rb").read()
     pe, failures = Pe(data), []
 
-    def check(ok, text):
-        print(("ok    " if ok else "FAIL  ") + text)
+    def check(ok, text, want=None):
+        print(("ok    " if ok else "FAIL  ") + text + ("" if ok or want is None else f" (want {want})"))
         failures.extend([] if ok else [text])
 
     imports, delayed = pe.dll_names(1, 20, 12), pe.dll_names(13, 32, 4)
@@ -97,13 +97,11 @@ def main(args):
     for name, flag in HARDENING.items():
         check(pe.dll_flags & flag, name)
     check(pe.subsystem == 2, "GUI subsystem (no console window)")
-
     manifests = pe.resources(24)  # RT_MANIFEST
     check(len(manifests) == 1, f"one embedded manifest ({len(manifests)} found)")
     manifest = manifests[0].decode("utf-8", "replace") if manifests else ""
     for pattern, name, wanted in MANIFEST:
         check(bool(re.search(pattern, manifest)) == wanted, name)
-
     # Read back: the project's 4.0.0 is 4.0.0.0 in the file and "4.0" as the product version.
     want = ".".join((version.split(".") + ["0"] * 4)[:4])
     blobs = pe.resources(16)  # RT_VERSION
@@ -115,9 +113,7 @@ def main(args):
                        "manifest version": want, "CompanyName": "Kestrelwin",
                        "ProductName": "Tessaradyne", "FileDescription": "Tessaradyne Setup",
                        "OriginalFilename": "setup.exe"}.items():
-        check(got.get(key) == value, f"{key}: {got.get(key)}" + (
-            "" if got.get(key) == value else f" (expected {value})"))
-
+        check(got.get(key) == value, f"{key}: {got.get(key)}", value)
     size_kb = len(data) / 1024
     check(size_kb <= max_kb, f"size: {size_kb:.0f} KB stripped (target {max_kb} KB)")
     print(f"exe: size_kb={size_kb:.0f} target_kb={max_kb} ratio={size_kb / max_kb:.2f}")
