@@ -4,7 +4,7 @@
 #   tests/ship_test.sh sign <setup.exe> <out-dir>
 #     Signs a copy with a throwaway self-signed code-signing certificate through scripts/sign.sh,
 #     checks that osslsigncode accepts the signature against that certificate and refuses the
-#     copy with one byte changed, and that removing the signature gives back the unsigned bytes.
+#     copy with one byte changed.
 #     Leaves the signed copy as <out-dir>/setup.exe, for the happy path under Wine.
 #   tests/ship_test.sh repro
 #     Builds setup.exe (preset mingw) twice, from copies of the tracked files in two scratch
@@ -38,9 +38,6 @@ sign() {
 open(sys.argv[1], "wb").write(d)' "$tmp/tampered.exe"
   ! verify "$tmp/tampered.exe" || fail "a copy with one byte changed still verifies"
   echo "sign: tampered copy: $(said 'MISMATCH|^(Signature verification|Failed)')"
-  osslsigncode remove-signature -in "$signed" -out "$tmp/unsigned.exe" >/dev/null
-  cmp -s "$1" "$tmp/unsigned.exe" || fail "removing the signature does not give back setup.exe"
-  echo "sign: without its signature the signed copy is setup.exe again"
 }
 
 repro() {

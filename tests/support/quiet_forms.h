@@ -14,8 +14,7 @@
 
 namespace setup::testing {
 
-class QuietWindow final : public FormWindow {
- public:
+struct QuietWindow final : FormWindow {
   void Show() override {}
   void Hide() override {}
   void SetTitle(std::string_view) override {}
@@ -28,12 +27,10 @@ class QuietWindow final : public FormWindow {
   void SetShutdownReason(std::string_view) override {}
 };
 
-class QuietForms final : public FormsToolkit, public MessageBoxes {
- public:
+struct QuietForms final : FormsToolkit, MessageBoxes {
   Status Load(const FormSpec&, FormEvents& events, std::unique_ptr<FormWindow>& window) override {
     current = &events;
-    window = std::make_unique<QuietWindow>();
-    return Status::Ok();
+    return window = std::make_unique<QuietWindow>(), Status();
   }
   int Ask(std::string_view text, std::string_view, unsigned flags) override {
     boxes.emplace_back(std::string(text), flags);

@@ -6,7 +6,6 @@
 #include <fstream>
 #include <map>
 #include <optional>
-#include <sstream>
 #include <string>
 
 #include "setup/platform/posix/posix_file_system.h"
@@ -46,9 +45,7 @@ class Scratch {
   std::optional<std::string> Read(const std::string& relative) const {
     std::ifstream in(Path(relative), std::ios::binary);
     if (!in || std::filesystem::is_directory(Path(relative))) return std::nullopt;
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
+    return std::string(std::istreambuf_iterator<char>(in), {});
   }
   // Every entry of the folder (hidden ones too); folders read as "<folder>".
   Files Contents(const std::string& folder) const {
@@ -61,19 +58,16 @@ class Scratch {
     return found;
   }
   // The read-only attribute is the write bits, as Wine shows it.
-  bool IsReadOnly(const std::string& relative) {
-    return posix.Inspect(Windows(relative)).read_only;
+  bool IsReadOnly(const std::string& relative) const {
+    using std::filesystem::perms;
+    return (std::filesystem::status(Path(relative)).permissions() & perms::owner_write) ==
+           perms::none;
   }
   void MakeReadOnly(const std::string& relative) const {
     std::filesystem::permissions(Path(relative), std::filesystem::perms::owner_read);
   }
 
  private:
-  // "d/SETUP" is D:\SETUP.
-  static std::string Windows(std::string relative) {
-    relative[0] = static_cast<char>(relative[0] & ~0x20);
-    return relative.insert(1, ":");
-  }
   static std::filesystem::path InMemoryIfPossible() {
     return std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : "/tmp";
   }
