@@ -19,8 +19,7 @@ bash tests/ship_test.sh sign build/mingw/setup.exe build/mingw/signed
 E2E_EXTRA_SETUP=$PWD/build/mingw/signed/setup.exe:$PWD/build/mingw-clang/setup.exe \
   bash tests/e2e/run.sh build/mingw
 # The two builds of the reproducibility test run beside the fuzzer, which needs one core, and
-# yield to it. Not beside the Wine tests: a build there slowed setup.exe's start-up more than the
-# minimal window's (ratio 1.37, against 1.19 without it).
+# yield to it. Not beside the Wine tests, which time the run's one-second pauses.
 nice -n 10 bash tests/ship_test.sh repro >build/repro.log 2>&1 &
 repro=$!
 fuzzed=0
