@@ -111,10 +111,6 @@ class Program {
   template <class Handler>
   void Handle(Handler&& handler);
 
-  template <class T>
-  T* Find() {
-    return static_cast<T*>(slots_[static_cast<std::size_t>(T::kKind)].get());
-  }
   bool ended() const { return ended_; }
   // The status the program exits with unless it ends otherwise.
   void set_exit_code(int code) { exit_code_ = code; }
