@@ -25,8 +25,6 @@ e2e_cleanup() {
       if [ -f "$prefix/system.reg" ]; then WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1 || true; fi
     done
     if [ -f "$lane/xvfb.pid" ]; then kill "$(cat "$lane/xvfb.pid")" 2>/dev/null || true; fi
-    # A scenario stopped half-way may leave its folder immutable; only drive D: holds them.
-    if [ -d "$lane/d" ]; then chattr -R -f -i "$lane/d" >/dev/null 2>&1 || true; fi
     if [ -L "$lane/prefix/dosdevices/e:" ]; then
       rm -rf "$(readlink "$lane/prefix/dosdevices/e:")" || true
     fi

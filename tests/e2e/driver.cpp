@@ -310,13 +310,13 @@ Steps operator+(Steps a, const Steps& b) {
   return a;
 }
 
-// Preparations: no template; nothing can be made in the source folder (chattr +i); an older
+// Preparations: no template; a folder where the menu file goes, so it cannot be put there; an older
 // install in C:\Tessaradyne, with its .dvb files and menu read-only; a .dvb held open without
 // sharing; org_TOOL held open for writing, shared for reading; the distribution on another file
 // system with its tool files read-only; C:\Tessaradyne a host symbolic link; DLLs named like
 // system ones beside setup.exe.
 // clang-format off
-enum Prep : unsigned { kNoOrgTool = 1, kImmutable = 2, kOld = 4, kOldReadOnly = 8 | 4, kLocked = 16,
+enum Prep : unsigned { kNoOrgTool = 1, kMenuBlocked = 2, kOld = 4, kOldReadOnly = 8 | 4, kLocked = 16,
                        kHeldTemplate = 32, kCrossDrive = 64, kLink = 128, kPlant = 256,
                        kNoSetup = 512 };
 // clang-format on
@@ -389,7 +389,8 @@ bool CheckBox(Ctx& c, const string& text, char icon, bool loose = false) {
        {std::pair{IDOK, "OK "}, {IDCANCEL, "Cancel "}, {IDYES, "Yes "}, {IDNO, "No "}})
     if (IsWindowVisible(GetDlgItem(c.box, id))) buttons += name;
   const string said = Name(GetDlgItem(c.box, 0xFFFF)), what = "box [" + text + "]: ";
-  const char shown = IconOf(c.box);
+  char shown = IconOf(c.box);  // '?' also while the box is still being painted
+  for (int i = 0; shown == '?' && i < 20; ++i) Sleep(100), shown = IconOf(c.box);
   c.Say(F("message [%s] %s, icon %c", said.c_str(), buttons.c_str(), shown));
   c.Check(Name(c.box) == "SETUP" && buttons == (icon == '-' ? "Yes No " : "OK "),
           what + "title [" + Name(c.box) + "], buttons " + buttons);
@@ -649,11 +650,9 @@ bool Prepare(Ctx& c) {
   };
   if (p & kLocked) hold(*c.unplaced.insert(dvb).first, GENERIC_READ, 0);
   if (p & kHeldTemplate) hold("org_TOOL", GENERIC_WRITE, FILE_SHARE_READ);
-  c.Check(
-      !(p & kImmutable) ||
-          Host("chattr", {L"-f", L"+i", c.dir},
-               [&] { return !Write(c.dir / "probe.tmp", "") || !fs::remove(c.dir / "probe.tmp"); }),
-      "the source folder still takes new files after chattr +i");
+  c.Check(!(p & kMenuBlocked) ||
+              (fs::create_directory(c.dir / kMenu) && Write(c.dir / kMenu / "keep.txt", "keep")),
+          "could not put a folder where the menu file goes");
   const auto linked = [] { return GetFileAttributesW(kInstall.c_str()) == 0x410; };  // folder, link
   c.Check(!(p & kLink) || (c.unplaced.insert(kMenu).second && fs::create_directory(kElsewhere) &&
                            Host("ln", {L"-s", kElsewhere, kInstall}, linked)),
@@ -703,7 +702,7 @@ const Scenario kScenarios[] = {
         {kKey, VK_RETURN, -1}, kLeaveBox, {kAnswer, IDYES}} + kLeft},
     {"missing-template", kNoOrgTool, kToQuestion + Steps{{kRun, 0, 0, &kNoTemplate}, {kExit, 1},
         {kUntouched}}},
-    {"read-only-source", kImmutable, kToQuestion + Steps{{kRun, 0, 0, &kUnwritable}, {kExit, 1},
+    {"menu-file-blocked", kMenuBlocked, kToQuestion + Steps{{kRun, 0, 0, &kUnwritable}, {kExit, 1},
         {kUntouched}}},
     {"reinstall", kOld, kToQuestion + kInstalls},
     {"locked-file", kLocked, kToQuestion + Steps{{kRun}, {kExit, 3}, {kInstalled}}},
@@ -750,9 +749,6 @@ int wmain(int argc, wchar_t** argv) {
     if (c.p.h.valid() && !ExitCode(c.p, 0) && !c.Check(false, "setup.exe still ran; ended it"))
       TerminateProcess(c.p.h.get(), 99) && ExitCode(c.p, 5000);
     if (s.prep & kLink) Host("rm", {L"-f", kInstall}, [] { return !fs::exists(kInstall); });
-    if (s.prep & kImmutable)
-      Host("chattr", {L"-f", L"-i", c.dir},
-           [&] { return Write(c.dir / "probe.tmp", "") && fs::remove(c.dir / "probe.tmp"); });
     std::printf("%s %s (%.1f s)\n", c.fails.empty() ? "PASS" : "FAIL", s.name,
                 (double(GetTickCount64()) - start) / 1000);
     for (const string& f : c.fails) std::printf("  - %s\n", f.c_str());
