@@ -261,13 +261,12 @@ char IconOf(HWND box) {
   UpdateWindow(icon);  // painted before it is looked at
   // What the box shows on top, then the three icons drawn on its background.
   static const wchar_t* const kIcons[] = {IDI_INFORMATION, IDI_WARNING, IDI_ERROR};
-  int n = 0;
-  const std::vector<DWORD> px = Pixels(icon, 4, [&](HDC dc, int w, int h) {
-    n = w * h;
+  const std::vector<DWORD> px = Pixels(icon, 4, [](HDC dc, int w, int h) {
     for (int k = 1; k <= 3; ++k)
       DrawIconEx(dc, 0, k * h, LoadIconW(nullptr, kIcons[k - 1]), w, h, 0, nullptr, DI_NORMAL);
   });
-  for (int k = 1, differ = 0; k <= 3 && px.size() == 4u * n; ++k, differ = 0) {
+  const int n = int(px.size() / 4);
+  for (int k = 1, differ = 0; k <= 3 && n; ++k, differ = 0) {
     for (int i = 0; i < n; ++i) differ += ((px[i] ^ px[k * n + i]) & 0xE0E0E0) != 0;
     if (differ * 50 < n) return "-iwe"[k];
   }
