@@ -1,7 +1,6 @@
 #pragma once
-// A FileSystem over another that keeps the Windows rules a POSIX system does not, and fails a
-// chosen call, so that tests can drive the program through failures real files will not produce
-// on demand.
+// A FileSystem over another that fails a chosen call, so that tests can drive the program through
+// failures real files will not produce on demand.
 
 #include <cstddef>
 #include <functional>
@@ -71,8 +70,7 @@ struct FaultWritable final : WritableFile {
   bool lost = false;
 };
 
-// Windows rules kept: a read-only file is not removed, opened for writing or replaced
-// (kAccessDenied); a rename between two drive letters fails with kNotSameVolume.
+// Fails a chosen call of the file system it wraps.
 class FaultFileSystem final : public FileSystem {
  public:
   // `inner` must outlive this object and every file opened through it.
@@ -102,10 +100,8 @@ class FaultFileSystem final : public FileSystem {
   }
   Status OpenForWriting(const std::string& path, std::unique_ptr<WritableFile>& file) override {
     std::unique_ptr<WritableFile> inner;
-    Status s = state_->Run("open-for-writing " + path, [&] {
-      return inner_.Inspect(path).read_only ? Refused("open " + path)
-                                            : inner_.OpenForWriting(path, inner);
-    });
+    Status s =
+        state_->Run("open-for-writing " + path, [&] { return inner_.OpenForWriting(path, inner); });
     if (s.ok()) file = std::make_unique<FaultWritable>(std::move(inner), state_, path);
     return s;
   }
@@ -122,16 +118,11 @@ class FaultFileSystem final : public FileSystem {
     return s.ok() ? entry : Entry{EntryKind::kUnknown};
   }
   Status Remove(const std::string& path) override {
-    return state_->Run("remove " + path, [&] {
-      return inner_.Inspect(path).read_only ? Refused("remove " + path) : inner_.Remove(path);
-    });
+    return state_->Run("remove " + path, [&] { return inner_.Remove(path); });
   }
   Status Rename(const std::string& from, const std::string& to, bool replace) override {
-    return state_->Run("rename " + from + " -> " + to, [&] {
-      if (Drive(from) != Drive(to)) return Status::Error(StatusCode::kNotSameVolume, "rename");
-      return replace && inner_.Inspect(to).read_only ? Refused("replace " + to)
-                                                     : inner_.Rename(from, to, replace);
-    });
+    return state_->Run("rename " + from + " -> " + to,
+                       [&] { return inner_.Rename(from, to, replace); });
   }
   Status CopyToNewFile(const std::string& from, const std::string& to) override {
     return state_->Run("copy " + from + " -> " + to,
@@ -149,13 +140,6 @@ class FaultFileSystem final : public FileSystem {
   }
 
  private:
-  static Status Refused(const std::string& what) {
-    return Status::Error(StatusCode::kAccessDenied, what + ": read-only");
-  }
-  static char Drive(const std::string& path) {
-    return path.size() > 1 && path[1] == ':' ? static_cast<char>(path[0] & ~0x20) : '\0';
-  }
-
   FileSystem& inner_;
   std::shared_ptr<FaultState> state_ = std::make_shared<FaultState>();
 };

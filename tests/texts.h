@@ -1,0 +1,22 @@
+#pragma once
+// What the program says to the user, written out on its own for the tests, so that a text changed
+// in the program is caught rather than followed.
+
+#include <string>
+
+namespace texts {
+
+inline const std::string kStartQuestion = "    セットアップを開始します。 よろしいですか？    ";
+inline const std::string kLeaveQuestion = "インストールを中止します。よろしいですか？";
+inline const std::string kDone = "    セットアップは正常に終了しました。    ";
+inline const std::string kIncomplete =
+    "    セットアップは終了しましたが、次のファイルをインストールできませんでした。    ";
+// Abort messages are a reason, then this sentence.
+inline const std::string kAbort = "セットアップを中止します。";
+inline const std::string kNoTemplate = "ツールメニューファイルがありません!!  ";
+inline const std::string kUnreadable = "ツールメニューファイルを読み込めません!!  ";
+inline const std::string kUnwritable = "ツールメニューファイルへの書き込みができません!!  ";
+inline const std::string kNoSystemFolder = "システムフォルダーを取得できません!!  ";
+inline const std::string kUnexpected = "セットアップ中に予期しないエラーが発生しました。";
+
+}  // namespace texts
