@@ -6,7 +6,6 @@
 #include <string>
 #include <string_view>
 #include <utility>
-#include <vector>
 
 #include "setup/install/placement.h"
 
@@ -66,9 +65,8 @@ class MenuFileInProgress {
 
 }  // namespace
 
-ToolMenuBuilder::ToolMenuBuilder(std::string_view replacement, const CodePage& code_page,
-                                 std::vector<std::size_t>* inserted_at)
-    : replacement_(replacement), code_page_(code_page), inserted_at_(inserted_at) {}
+ToolMenuBuilder::ToolMenuBuilder(std::string_view replacement, const CodePage& code_page)
+    : replacement_(replacement), code_page_(code_page) {}
 
 // Settles what it can of `text`, which continues the template right after the bytes already
 // settled, and returns where the bytes it holds back start. A CR LF goes over with the bytes
@@ -90,7 +88,6 @@ std::size_t ToolMenuBuilder::Consume(std::string_view text, bool at_end, std::st
       // A trail byte may be an "x": only a placeholder that starts a character counts.
       if (StartsCharacter(text, boundary, at, code_page_)) {
         menu.append(text.substr(copied, at - copied));
-        if (inserted_at_ != nullptr) inserted_at_->push_back(offset_ + menu.size());
         menu += replacement_;
         copied = boundary = at + kPlaceholder.size();
       } else {
@@ -139,7 +136,6 @@ std::size_t ToolMenuBuilder::Consume(std::string_view text, bool at_end, std::st
 }
 
 void ToolMenuBuilder::Add(std::string_view template_bytes, std::string& menu) {
-  offset_ = appended_ - menu.size();  // modulo 2^N, like every offset computed from it
   if (!held_.empty() && !template_bytes.empty()) {
     // The held bytes go first, joined by the rest of their line (or all of this piece, when the
     // line goes on): lines that do not span pieces are read where they are, never copied.
@@ -151,41 +147,13 @@ void ToolMenuBuilder::Add(std::string_view template_bytes, std::string& menu) {
   }
   if (!template_bytes.empty())
     held_.assign(template_bytes.substr(Consume(template_bytes, false, menu)));
-  appended_ = offset_ + menu.size();
 }
 
 void ToolMenuBuilder::Finish(std::string& menu) {
-  offset_ = appended_ - menu.size();
   if (!held_.empty()) Consume(held_, true, menu);
   held_.clear();
   if (line_open_) menu += "\r\n";
   line_open_ = false;
-  appended_ = offset_ + menu.size();
-}
-
-namespace {
-
-std::string Build(std::string_view template_bytes, std::string_view replacement,
-                  const CodePage& code_page, std::vector<std::size_t>* inserted_at) {
-  std::string menu;
-  menu.reserve(template_bytes.size() + template_bytes.size() / 8);
-  ToolMenuBuilder builder(replacement, code_page, inserted_at);
-  builder.Add(template_bytes, menu);
-  builder.Finish(menu);
-  return menu;
-}
-
-}  // namespace
-
-std::string BuildToolMenu(std::string_view template_bytes, std::string_view replacement,
-                          const CodePage& code_page) {
-  return Build(template_bytes, replacement, code_page, nullptr);
-}
-
-std::string BuildToolMenu(std::string_view template_bytes, std::string_view replacement,
-                          const CodePage& code_page, std::vector<std::size_t>& inserted_at) {
-  inserted_at.clear();
-  return Build(template_bytes, replacement, code_page, &inserted_at);
 }
 
 MenuOutcome GenerateToolMenu(FileSystem& files, System& system, const InstallLocations& locations) {

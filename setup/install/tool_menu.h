@@ -5,7 +5,6 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "setup/env/locations.h"
 #include "setup/platform/file_system.h"
@@ -26,29 +25,21 @@ inline constexpr std::string_view kUnreadableTemplateReason =
 inline constexpr std::string_view kUnwritableMenuReason =
     "ツールメニューファイルへの書き込みができません!!  ";
 
-// The menu file's bytes: each template line (ended by CR LF, by a lone CR, or by the end of the
-// file) with its placeholders replaced, followed by CR LF. A placeholder counts where it starts
-// on a character boundary of the line (in the ANSI code page), left to right; inserted text is
-// not searched again. Every other byte is kept as it is, invalid sequences included.
-std::string BuildToolMenu(std::string_view template_bytes, std::string_view replacement,
-                          const CodePage& code_page);
-// The same, also giving the offset in the result of each inserted replacement, ascending.
-std::string BuildToolMenu(std::string_view template_bytes, std::string_view replacement,
-                          const CodePage& code_page, std::vector<std::size_t>& inserted_at);
-
-// BuildToolMenu for a template that comes in pieces, cut anywhere (inside a line, a CR LF, a
-// placeholder or a character): the bytes and offsets are those of the whole template. Between
-// calls it keeps only the bytes the next piece could still change, at most a lead byte and a
-// placeholder's possible start, so time and memory stay linear in the template for any line.
+// The menu file's bytes, from a template that comes in pieces cut anywhere (inside a line, a
+// CR LF, a placeholder or a character): each template line (ended by CR LF, by a lone CR, or by
+// the end of the file) with its placeholders replaced, followed by CR LF. A placeholder counts
+// where it starts on a character boundary of the line (in the ANSI code page), left to right;
+// inserted text is not searched again. Every other byte is kept as it is, invalid sequences
+// included. Between pieces it keeps only the bytes the next piece could still change, at most a
+// lead byte and a placeholder's possible start, so time and memory stay linear in the template
+// for any line.
 class ToolMenuBuilder {
  public:
-  // `replacement`, `code_page` and `inserted_at` must outlive the builder. The offsets of the
-  // inserted replacements are appended to `inserted_at` when it is given.
-  ToolMenuBuilder(std::string_view replacement, const CodePage& code_page,
-                  std::vector<std::size_t>* inserted_at = nullptr);
+  // `replacement` and `code_page` must outlive the builder.
+  ToolMenuBuilder(std::string_view replacement, const CodePage& code_page);
 
   // Takes the template's next bytes and appends to `menu` the menu bytes they settle. The caller
-  // may empty `menu` between calls: offsets count every byte this builder has appended.
+  // may empty `menu` between calls.
   void Add(std::string_view template_bytes, std::string& menu);
   // After the last Add: appends the rest of the menu.
   void Finish(std::string& menu);
@@ -58,12 +49,9 @@ class ToolMenuBuilder {
 
   std::string_view replacement_;
   const CodePage& code_page_;
-  std::vector<std::size_t>* inserted_at_;
-  std::string held_;          // template bytes not settled yet, starting on a character boundary
-  std::size_t appended_ = 0;  // menu bytes appended by earlier calls
-  std::size_t offset_ = 0;    // during a call: the menu offset of `menu`'s first byte
-  bool line_open_ = false;    // bytes of an unended line have been taken
-  bool skip_lf_ = false;      // the last bytes ended with a CR, so an LF next belongs to it
+  std::string held_;        // template bytes not settled yet, starting on a character boundary
+  bool line_open_ = false;  // bytes of an unended line have been taken
+  bool skip_lf_ = false;    // the last bytes ended with a CR, so an LF next belongs to it
 };
 
 // How menu generation ended: with the menu file in place, or with the reason the install must
