@@ -85,9 +85,15 @@ void BringOtherSetupForward() {
       0);
 }
 
-void ShowUnexpectedFailure(const std::string& what) {
-  MessageBoxW(nullptr, setup::win32::Wide(setup::UnexpectedFailureText(what)).c_str(), L"SETUP",
+// A box of its own, for when no screen is there to own it.
+void ShowError(const std::string& text) {
+  MessageBoxW(nullptr, setup::win32::Wide(text).c_str(),
+              setup::win32::Wide(setup::kBoxTitle).c_str(),
               MB_OK | MB_ICONERROR | MB_SETFOREGROUND | MB_TASKMODAL);
+}
+
+void ShowUnexpectedFailure(const std::string& what) {
+  ShowError(setup::UnexpectedFailureText(what));
 }
 
 int RunSetup(HINSTANCE instance) {
@@ -121,8 +127,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*command_
     return setup::kExitAnotherSetup;
   }
   if (!LoadCommonControls()) {
-    MessageBoxW(nullptr, L"コモン コントロールを読み込めません。", L"SETUP",
-                MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
+    ShowError("コモン コントロールを読み込めません。");
     return setup::kExitAborted;
   }
   try {

@@ -7,12 +7,15 @@
 
 namespace setup::win32 {
 
-// `Traits` supplies `static bool Close(HANDLE)` and `static bool Valid(HANDLE)`.
+// `Traits` supplies the handle's type as `Handle`, `static bool Close(Handle)` and
+// `static bool Valid(Handle)`.
 template <typename Traits>
 class BasicUniqueHandle {
  public:
+  using Handle = typename Traits::Handle;
+
   BasicUniqueHandle() = default;
-  explicit BasicUniqueHandle(HANDLE handle) : handle_(handle) {}
+  explicit BasicUniqueHandle(Handle handle) : handle_(handle) {}
   BasicUniqueHandle(BasicUniqueHandle&& other) noexcept
       : handle_(std::exchange(other.handle_, nullptr)) {}
   BasicUniqueHandle& operator=(BasicUniqueHandle&& other) noexcept {
@@ -26,7 +29,7 @@ class BasicUniqueHandle {
   BasicUniqueHandle& operator=(const BasicUniqueHandle&) = delete;
   ~BasicUniqueHandle() { Reset(); }
 
-  HANDLE get() const { return handle_; }
+  Handle get() const { return handle_; }
   bool valid() const { return Traits::Valid(handle_); }
 
   // Closes now and reports whether the system closed it cleanly (GetLastError says why not):
@@ -42,23 +45,32 @@ class BasicUniqueHandle {
     handle_ = nullptr;
   }
 
-  HANDLE handle_ = nullptr;
+  Handle handle_ = nullptr;
 };
 
 struct KernelHandleTraits {
+  using Handle = HANDLE;
   // CreateFileW fails with INVALID_HANDLE_VALUE, most other calls with null.
   static bool Valid(HANDLE handle) { return handle != nullptr && handle != INVALID_HANDLE_VALUE; }
   static bool Close(HANDLE handle) { return ::CloseHandle(handle) != FALSE; }
 };
 
 struct FindHandleTraits {
+  using Handle = HANDLE;
   static bool Valid(HANDLE handle) { return handle != nullptr && handle != INVALID_HANDLE_VALUE; }
   static bool Close(HANDLE handle) { return ::FindClose(handle) != FALSE; }
+};
+
+struct FontTraits {
+  using Handle = HFONT;
+  static bool Valid(HFONT font) { return font != nullptr; }
+  static bool Close(HFONT font) { return ::DeleteObject(font) != FALSE; }
 };
 
 // Files, processes, events: anything CloseHandle closes.
 using UniqueHandle = BasicUniqueHandle<KernelHandleTraits>;
 // Searches started by FindFirstFileExW.
 using UniqueFindHandle = BasicUniqueHandle<FindHandleTraits>;
+using UniqueFont = BasicUniqueHandle<FontTraits>;
 
 }  // namespace setup::win32

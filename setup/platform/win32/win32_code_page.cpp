@@ -4,7 +4,6 @@
 
 #include <climits>
 #include <cstddef>
-#include <cstdio>
 #include <utility>
 
 #include "setup/platform/win32/wide.h"
@@ -13,19 +12,6 @@ namespace setup::win32 {
 namespace {
 
 constexpr wchar_t kReplacement = 0xFFFD;
-constexpr UINT kGb18030 = 54936;
-
-// The ISO-2022 family, ISCII, UTF-7 and Symbol refuse every conversion flag.
-bool TakesNoFlags(UINT code_page) {
-  return code_page == 42 || code_page == CP_UTF7 || (code_page >= 50220 && code_page <= 50229) ||
-         (code_page >= 57002 && code_page <= 57011);
-}
-
-// Where WideCharToMultiByte takes neither WC_NO_BEST_FIT_CHARS nor the used-default flag, so
-// only reading the bytes back shows a character that was not stored as itself.
-bool LacksDefaultCharCheck(UINT code_page) {
-  return TakesNoFlags(code_page) || code_page == CP_UTF8 || code_page == kGb18030;
-}
 
 bool Decode(UINT code_page, DWORD flags, std::string_view bytes, std::wstring& wide) {
   wide.clear();
@@ -48,7 +34,9 @@ bool EncodeExactly(UINT code_page, std::wstring_view wide, std::string& bytes) {
   if (wide.empty()) return true;
   if (wide.size() > INT_MAX) return false;
   const int size = static_cast<int>(wide.size());
-  const bool checked = !LacksDefaultCharCheck(code_page);
+  // UTF-8, which GetACP gives where the system is set to it, takes neither
+  // WC_NO_BEST_FIT_CHARS nor the used-default flag: only reading the bytes back tells there.
+  const bool checked = code_page != CP_UTF8;
   const DWORD flags = checked ? WC_NO_BEST_FIT_CHARS : 0;
   BOOL used_default = FALSE;
   BOOL* const used = checked ? &used_default : nullptr;
@@ -73,46 +61,24 @@ std::size_t Utf8Length(unsigned char lead) {
   return 1;
 }
 
-std::size_t FirstInvalidUtf8Byte(std::string_view utf8) {
-  std::wstring ignored;
-  std::size_t at = 0;
-  while (at < utf8.size()) {
-    const std::size_t length = Utf8Length(static_cast<unsigned char>(utf8[at]));
-    if (length > utf8.size() - at ||
-        !Decode(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.substr(at, length), ignored)) {
-      break;
-    }
-    at += length;
-  }
-  return at;
-}
-
-Status Refusal(UINT code_page, const char* what) {
-  return Status::Error(StatusCode::kOther, "code page " + std::to_string(code_page) +
-                                               " cannot hold " + what + " of the text");
-}
-
 }  // namespace
 
 Win32CodePage::Win32CodePage() : code_page_(GetACP()) {}
-
-Win32CodePage::Win32CodePage(unsigned int code_page) : code_page_(code_page) {}
 
 bool Win32CodePage::IsLeadByte(unsigned char byte) const {
   return IsDBCSLeadByteEx(code_page_, byte) != FALSE;
 }
 
 std::string Win32CodePage::ToUtf8(std::string_view ansi) const {
-  const DWORD strict = TakesNoFlags(code_page_) ? 0 : MB_ERR_INVALID_CHARS;
   std::wstring wide;
-  if (Decode(code_page_, strict, ansi, wide)) return Utf8(wide);
+  if (Decode(code_page_, MB_ERR_INVALID_CHARS, ansi, wide)) return Utf8(wide);
 
   // With the flag the system refuses the whole text for one bad byte; without it, it puts in
   // the code page's default character (U+30FB under 932) and takes the byte after a lead byte
   // along, even a space. Walking the characters one by one gives one U+FFFD per bad byte.
   CPINFO info{};
-  const bool walkable = strict != 0 && GetCPInfo(code_page_, &info) &&
-                        (info.MaxCharSize <= 2 || code_page_ == CP_UTF8);
+  const bool walkable =
+      GetCPInfo(code_page_, &info) && (info.MaxCharSize <= 2 || code_page_ == CP_UTF8);
   if (!walkable) {
     (void)Decode(code_page_, 0, ansi, wide);
     return Utf8(wide);
@@ -143,36 +109,14 @@ Status Win32CodePage::FromUtf8(std::string_view utf8, std::string& ansi) const {
     return Status::Error(StatusCode::kUnsupported, "text too long to convert");
   }
   std::wstring wide;
-  if (!Decode(CP_UTF8, MB_ERR_INVALID_CHARS, utf8, wide)) {
-    const std::size_t at = FirstInvalidUtf8Byte(utf8);
-    char what[16];
-    std::snprintf(what, sizeof what, "byte 0x%02X",
-                  at < utf8.size() ? static_cast<unsigned char>(utf8[at]) : 0u);
-    return Refusal(code_page_, what);
-  }
   std::string encoded;
-  if (EncodeExactly(code_page_, wide, encoded)) {
-    ansi = std::move(encoded);
-    return Status::Ok();
+  if (!Decode(CP_UTF8, MB_ERR_INVALID_CHARS, utf8, wide) ||
+      !EncodeExactly(code_page_, wide, encoded)) {
+    return Status::Error(StatusCode::kOther,
+                         "code page " + std::to_string(code_page_) + " cannot hold the text");
   }
-  // Only now is it worth finding which character it was, for the message.
-  std::string ignored;
-  for (std::size_t i = 0; i < wide.size();) {
-    const bool pair = wide[i] >= 0xD800 && wide[i] <= 0xDBFF && i + 1 < wide.size();
-    const std::size_t length = pair ? 2 : 1;
-    if (!EncodeExactly(code_page_, std::wstring_view(wide).substr(i, length), ignored)) {
-      const char32_t value =
-          pair ? 0x10000 + ((char32_t{wide[i]} - 0xD800) << 10) + (char32_t{wide[i + 1]} - 0xDC00)
-               : char32_t{wide[i]};
-      char what[16];
-      std::snprintf(what, sizeof what, "U+%04X", static_cast<unsigned>(value));
-      return Refusal(code_page_, what);
-    }
-    i += length;
-  }
-  // Every character fits alone but not the whole: a code page whose bytes depend on what
-  // came before.
-  return Refusal(code_page_, "some");
+  ansi = std::move(encoded);
+  return Status::Ok();
 }
 
 }  // namespace setup::win32

@@ -14,10 +14,6 @@ class Win32CodePage final : public CodePage {
  public:
   // The ANSI code page of the running system (GetACP).
   Win32CodePage();
-  // A given code page, such as 932 or 65001 (CP_UTF8).
-  explicit Win32CodePage(unsigned int code_page);
-
-  unsigned int number() const { return code_page_; }
 
   // True for the first byte of a double-byte character; never for single-byte code pages or
   // UTF-8.
@@ -26,8 +22,8 @@ class Win32CodePage final : public CodePage {
   // the end included) becomes one U+FFFD, and decoding goes on with the next byte. The table
   // may define more than other converters do: under 932 Windows reads 0x80 as U+0080.
   std::string ToUtf8(std::string_view ansi) const override;
-  // Fails with kOther, naming the character, on text that is not UTF-8 or has a character the
-  // code page cannot hold exactly. A character the system would only store as a look-alike
+  // Fails with kOther on text that is not UTF-8 or has a character the code page cannot hold
+  // exactly. A character the system would only store as a look-alike
   // (U+00A5 as '\' under code page 932) counts as one it cannot hold.
   Status FromUtf8(std::string_view utf8, std::string& ansi) const override;
 

@@ -60,13 +60,17 @@ Status SystemPath(std::string_view path, std::wstring& wide) {
   return Status::Ok();
 }
 
-// Follows a symbolic link, as opening the file would.
+// What the path leads to, following links as opening it would. Only backup semantics open a
+// folder; they need no privilege for reading attributes.
+bool OpenedInfo(const std::wstring& path, BY_HANDLE_FILE_INFORMATION& info) {
+  UniqueHandle opened(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  return opened.valid() && GetFileInformationByHandle(opened.get(), &info);
+}
+
 bool LeadsToPlainFile(const std::wstring& path) {
-  UniqueHandle file(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   BY_HANDLE_FILE_INFORMATION info{};
-  return file.valid() && GetFileInformationByHandle(file.get(), &info) &&
-         (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+  return OpenedInfo(path, info) && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
 bool IsFolder(const std::wstring& path) {
@@ -76,11 +80,7 @@ bool IsFolder(const std::wstring& path) {
 
 bool FolderIdentity(const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
   std::wstring wide;
-  if (!SystemPath(path, wide).ok()) return false;
-  // Only backup semantics open a folder; they need no privilege for reading attributes.
-  UniqueHandle folder(CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
-                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-  return folder.valid() && GetFileInformationByHandle(folder.get(), &info) &&
+  return SystemPath(path, wide).ok() && OpenedInfo(wide, info) &&
          (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
