@@ -8,6 +8,7 @@ add_executable(setup WIN32
   ${PROJECT_BINARY_DIR}/setup.rc
 )
 target_link_libraries(setup PRIVATE setup_win32_platform)
+target_compile_definitions(setup PRIVATE ${SETUP_WINDOWS_7})
 # Both carry the project's version. The manifest is embedded by the resource script; its path is
 # relative to the script.
 configure_file(setup/platform/win32/setup.rc.in setup.rc @ONLY)

@@ -2,6 +2,7 @@
 // The forms toolkit: screens built from fixed layout tables, shown one at a time, whose events
 // reach the program through FormEvents. Text is UTF-8 throughout; lengths are in points.
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -17,7 +18,8 @@ using ControlId = int;
 
 enum class ControlKind : std::uint8_t { kLabel, kButton, kListBox, kProgressBar };
 
-// Values of a label's text alignment, the label's one further property the program sets.
+// Values of a label's text alignment, the label's one further property the program sets. Labels
+// start left-aligned; buttons are always centred.
 inline constexpr int kAlignLeft = 1;
 inline constexpr int kAlignCentre = 2;
 
@@ -45,8 +47,15 @@ struct ControlSpec {
   bool tab_stop = true;
   std::optional<Rgb> text_colour;  // none: the system's text colour
   bool word_wrap = false;
-  int align = kAlignLeft;  // labels; buttons are always centred
 };
+
+// The toolkit finds a control's entry by its id: every table keeps them equal to the index.
+constexpr bool IdsAreIndices(std::span<const ControlSpec> controls) {
+  for (std::size_t i = 0; i < controls.size(); ++i) {
+    if (controls[i].id != static_cast<ControlId>(i)) return false;
+  }
+  return true;
+}
 
 // A fixed-size window with a title bar and a close box, opened centred.
 struct FormSpec {

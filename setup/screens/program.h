@@ -14,6 +14,7 @@
 #include "setup/platform/forms.h"
 #include "setup/platform/message_box.h"
 #include "setup/platform/system.h"
+#include "setup/screens/screen.h"
 
 namespace setup {
 
@@ -33,50 +34,11 @@ enum ExitCode : int {
   kExitAnotherSetup = 4,  // another setup is running; this one did nothing
 };
 
-// The text of the box that reports an unexpected failure, `what` naming it.
-std::string UnexpectedFailureText(std::string_view what);
-
-enum class ScreenKind { kUserForm1, kUserForm2, kUserForm4 };
-
 // Every message box the program shows carries this title.
 inline constexpr std::string_view kBoxTitle = "SETUP";
 
-class Program;
-
-// Base of the screens: owns the window and routes its events to the screen's handlers.
-class Screen : public FormEvents {
- public:
-  virtual ~Screen() = default;
-  Screen(const Screen&) = delete;
-  Screen& operator=(const Screen&) = delete;
-
-  FormWindow& window() { return *window_; }
-  // False once the screen is unloaded, or closed from outside while one of its handlers waits
-  // in a message box: its window is gone and must not be touched.
-  bool loaded() const { return window_ != nullptr; }
-
- protected:
-  Screen(Program& program, ScreenKind kind, const FormSpec& layout)
-      : program_(program), kind_(kind), layout_(layout) {}
-
-  virtual void OnClick(ControlId) {}
-  virtual void UserForm_Activate() {}
-  // Leaves Cancel at 0 to let the close proceed.
-  virtual void UserForm_QueryClose(std::int16_t& /*Cancel*/, std::int16_t /*CloseMode*/) {}
-
-  Program& program_;
-
- private:
-  friend class Program;
-  void Click(ControlId control) final;
-  void Activate() final;
-  bool MayClose(std::int16_t close_mode) final;
-  void CloseRequested(std::int16_t close_mode) final;
-
-  const ScreenKind kind_;
-  const FormSpec& layout_;
-  std::unique_ptr<FormWindow> window_;
-};
+// The text of the box that reports an unexpected failure, `what` naming it.
+std::string UnexpectedFailureText(std::string_view what);
 
 // Refuses every close that is not the program's own while the screen is busy.
 void CloseGuard(std::int16_t busy, std::int16_t& cancel, std::int16_t close_mode);

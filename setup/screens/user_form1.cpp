@@ -25,6 +25,7 @@ constexpr ControlSpec kControls[] = {
      .font = kButtonFont},
 };
 // clang-format on
+static_assert(IdsAreIndices(kControls));
 
 constexpr FormSpec kLayout{.name = "UserForm1",
                            .title = "Kestrelwin 使用許諾",

@@ -31,6 +31,7 @@ constexpr ControlSpec kControls[] = {
      .font = {"ＭＳ Ｐゴシック", 9}},
 };
 // clang-format on
+static_assert(IdsAreIndices(kControls));
 
 constexpr FormSpec kLayout{.name = "UserForm2",
                            .title = "Kestrelwin　セットアップ",

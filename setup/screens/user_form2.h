@@ -20,7 +20,8 @@ class UserForm2 final : public Screen {
   void CommandButton1_Click();
   void CommandButton2_Click();
 
-  std::int16_t Busy = 0;  // -1 while busy, 0 otherwise
+  // -1 while busy: the form's own true, not a slip; the close guard takes any non-zero value.
+  std::int16_t Busy = 0;
 
  private:
   void OnClick(ControlId control) override;

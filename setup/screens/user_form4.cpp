@@ -23,6 +23,7 @@ constexpr ControlSpec kControls[] = {
      .font = {"MS UI Gothic", 9}, .tab_stop = false, .word_wrap = true},
 };
 // clang-format on
+static_assert(IdsAreIndices(kControls));
 
 constexpr FormSpec kLayout{.name = "UserForm4",
                            .title = "Kestrelwin　セットアップ",
@@ -86,6 +87,7 @@ void UserForm4::UserForm_Activate() {
   };
 
   SetStatus("setup ready!");
+  // Centred, then left again before anything repaints: the label only ever shows left-aligned.
   window().SetTextAlign(Label1, kAlignCentre);
   window().SetTitle("Tessaradyne SETUP");
   window().SetTextAlign(Label1, kAlignLeft);
@@ -117,6 +119,7 @@ void UserForm4::UserForm_Activate() {
   // From here to the end of deployment a failing file operation does not stop the run: each
   // step decides for itself which failures end it and which it only reports.
   pause_then_progress(70);
+  // "nemu" is how these status texts have always read; they stay as users know them.
   if (!show_status("setup AutoCAD nemu file...")) return;
   pause_then_progress(80);
   platform.forms.ProcessMessages();

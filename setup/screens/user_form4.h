@@ -29,7 +29,9 @@ class UserForm4 final : public Screen {
   void UserForm_Activate() override;
   void UserForm_QueryClose(std::int16_t& Cancel, std::int16_t CloseMode) override;
 
-  std::int16_t Busy = 0;  // -1 while the run must not be interrupted
+  // -1 while the run must not be interrupted: the form's own true, not a slip; the close guard
+  // takes any non-zero value.
+  std::int16_t Busy = 0;
 
  private:
   void SetStatus(std::string_view text) { window().SetCaption(Label1, text); }

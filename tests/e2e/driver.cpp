@@ -32,6 +32,7 @@
 
 #include "setup/platform/win32/unique_handle.h"
 #include "tests/menu_oracle.h"
+#include "tests/texts.h"
 // The checks of the program's Win32 layer in platform.cpp.
 namespace setup::win32 {
 void CheckPlatform(const std::function<bool(bool, const std::string&)>& expect,
@@ -54,15 +55,8 @@ using F1 = setup::UserForm1;
 using F2 = setup::UserForm2;
 using F4 = setup::UserForm4;
 
-const string kStartQuestion = "    セットアップを開始します。 よろしいですか？    ";
-const string kLeaveQuestion = "インストールを中止します。よろしいですか？";
-const string kDone = "    セットアップは正常に終了しました。    ";
-const string kIncomplete =
-    "    セットアップは終了しましたが、次のファイルをインストールできませんでした。    ";
-const string kNoTemplate = "ツールメニューファイルがありません!!  セットアップを中止します。";
-const string kUnwritable =
-    "ツールメニューファイルへの書き込みができません!!  セットアップを中止します。";
-const string kUnexpected = "セットアップ中に予期しないエラーが発生しました。";
+using namespace texts;
+const string kNoTemplateBox = kNoTemplate + kAbort, kUnwritableBox = kUnwritable + kAbort;
 const string kRunTitle = "Tessaradyne SETUP", kMenu = "TessaradyneTOOL.mns";
 // The screens' titles, the progress screen's as the run sets it before its question.
 const string kTitles[] = {"Kestrelwin 使用許諾", "Kestrelwin　セットアップ", kRunTitle};
@@ -326,12 +320,12 @@ Steps operator+(Steps a, const Steps& b) {
 }
 
 // Preparations: no template; a folder where the menu file goes, so it cannot be put there; an older
-// install in C:\Tessaradyne, with its .dvb files and menu read-only; a .dvb held open without
+// install in C:\Tessaradyne; a .dvb held open without
 // sharing; org_TOOL held open for writing, shared for reading; the distribution on another file
 // system with its tool files read-only; C:\Tessaradyne a host symbolic link; DLLs named like
 // system ones beside setup.exe.
 // clang-format off
-enum Prep : unsigned { kNoOrgTool = 1, kMenuBlocked = 2, kOld = 4, kOldReadOnly = 8 | 4, kLocked = 16,
+enum Prep : unsigned { kNoOrgTool = 1, kMenuBlocked = 2, kOld = 4, kLocked = 16,
                        kHeldTemplate = 32, kCrossDrive = 64, kLink = 128, kPlant = 256,
                        kNoSetup = 512 };
 // clang-format on
@@ -656,9 +650,6 @@ bool Prepare(Ctx& c) {
   };
   for (const auto& [name, bytes] : files)
     read_only(c.dir / name, (p & kCrossDrive) && IsTool(name));
-  for (const auto& [name, bytes] : c.old)
-    read_only(kInstall / name,
-              (p & kOldReadOnly) == kOldReadOnly && name != bmp && name != "notes.txt");
   c.before = Folder(c.dir).value_or(Files{});
   const auto hold = [&](const string& name, DWORD access, DWORD sharing) {
     c.held.emplace_back(
@@ -681,6 +672,10 @@ bool Prepare(Ctx& c) {
   c.Check(!(p & kPlant) || TakeMarkers(c.dir).contains("version.dll"), "no planted DLL loaded");
   if ((p & kPlant) && Start(c.dir / "minimal_window.exe", window, L" quit")) ExitCode(window, 9999);
   c.floor = TakeMarkers(c.dir);
+  // What setup.exe loads itself, from System32, never counts as Wine's doing: a plant it picks up
+  // from its own folder must show even if a one-window program picks it up too.
+  for (const char* own : {"comctl32.dll", "uxtheme.dll", "dwmapi.dll", "msimg32.dll"})
+    c.floor.erase(own);
   return c.fails.empty() && c.Check(Start(c.dir / "setup.exe", c.p), "setup.exe did not start");
 }
 
@@ -717,9 +712,9 @@ const Scenario kScenarios[] = {
         {kAnswer, IDNO}, {kKey, VK_ESCAPE, kQuit}, {kKey, VK_TAB, kStart}, {kKey, VK_RETURN, -1},
         {kScreen, 2}, {kKey, 0, 0}, {kAnswer, IDNO}, {kScreen, 1}, {kKey, VK_TAB, kQuit},
         {kKey, VK_RETURN, -1}, kLeaveBox, {kAnswer, IDYES}} + kLeft},
-    {"missing-template", kNoOrgTool, kToQuestion + Steps{{kRun, 0, 0, &kNoTemplate}, {kExit, 1},
+    {"missing-template", kNoOrgTool, kToQuestion + Steps{{kRun, 0, 0, &kNoTemplateBox}, {kExit, 1},
         {kUntouched}}},
-    {"menu-file-blocked", kMenuBlocked, kToQuestion + Steps{{kRun, 0, 0, &kUnwritable}, {kExit, 1},
+    {"menu-file-blocked", kMenuBlocked, kToQuestion + Steps{{kRun, 0, 0, &kUnwritableBox}, {kExit, 1},
         {kUntouched}}},
     {"reinstall", kOld, kToQuestion + kInstalls},
     {"locked-file", kLocked, kToQuestion + Steps{{kRun}, {kExit, 3}, {kInstalled}}},
@@ -733,7 +728,6 @@ const Scenario kScenarios[] = {
         {kPost, WM_CLOSE}} + kLeft},
     {"second-instance", 0, Steps{{kScreen, 0}, {kSecond}} + kToQuestion + kInstalls},
     {"read-only-cross-drive", kCrossDrive, kToQuestion + kInstalls},
-    {"reinstall-read-only", kOldReadOnly, kToQuestion + kInstalls},
     {"held-template", kHeldTemplate, kToQuestion + kInstalls},
     {"install-folder-is-link", kLink, kToQuestion + Steps{{kRun}, {kExit, 3}, {kInstalled}}},
     {"platform", kNoSetup, {{kPlatform}}},

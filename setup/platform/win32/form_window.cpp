@@ -20,6 +20,10 @@ constexpr DWORD kFormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCH
 // of a control parent.
 constexpr DWORD kFormExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
 
+// WM_GETDPISCALEDSIZE, which the headers declare only for Windows 10: older systems never send it,
+// so answering it costs them nothing.
+constexpr UINT kGetDpiScaledSize = 0x02E4;
+
 // Posted by Show, so that the screen's activation handler runs after the caller has returned.
 constexpr UINT kActivateMessage = WM_APP + 1;
 
@@ -51,20 +55,6 @@ DWORD LabelAlignStyle(int align, bool word_wrap) {
 }
 
 }  // namespace
-
-UniqueFont& UniqueFont::operator=(UniqueFont&& other) noexcept {
-  if (this != &other) {
-    Reset();
-    font_ = other.font_;
-    other.font_ = nullptr;
-  }
-  return *this;
-}
-
-void UniqueFont::Reset() {
-  if (font_ != nullptr) DeleteObject(font_);
-  font_ = nullptr;
-}
 
 Win32Form::Win32Form(Win32FormsToolkit& toolkit, const FormSpec& layout, FormEvents& events)
     : toolkit_(toolkit), layout_(layout), events_(events) {}
@@ -117,7 +107,7 @@ Status Win32Form::CreateControls() {
     const ControlSpec& entry = layout_.controls[index];
     const KindTraits traits = TraitsOf(entry.kind);
     DWORD style = WS_CHILD | WS_VISIBLE | traits.style;
-    if (entry.kind == ControlKind::kLabel) style |= LabelAlignStyle(entry.align, entry.word_wrap);
+    if (entry.kind == ControlKind::kLabel) style |= LabelAlignStyle(kAlignLeft, entry.word_wrap);
     if (entry.tab_stop) style |= WS_TABSTOP;
     if (!entry.enabled) style |= WS_DISABLED;
     const auto id = static_cast<INT_PTR>(kFirstControlId + static_cast<int>(index));
@@ -308,7 +298,7 @@ LRESULT Win32Form::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       return 0;
     case DM_GETDEFID:
       return OnGetDefId();
-    case WM_GETDPISCALEDSIZE:
+    case kGetDpiScaledSize:
       *reinterpret_cast<SIZE*>(lparam) = OuterSize(static_cast<UINT>(wparam));
       return TRUE;
     case WM_DPICHANGED:

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "setup/platform/forms.h"
+#include "setup/platform/win32/unique_handle.h"
 
 namespace setup::win32 {
 
@@ -16,23 +17,6 @@ class Win32FormsToolkit;
 // Child control IDs are the table index plus this, keeping clear of IDOK (1) and IDCANCEL (2),
 // which the system sends for Enter and Esc.
 inline constexpr int kFirstControlId = 100;
-
-// Owns an HFONT.
-class UniqueFont {
- public:
-  UniqueFont() = default;
-  explicit UniqueFont(HFONT font) : font_(font) {}
-  ~UniqueFont() { Reset(); }
-  UniqueFont(UniqueFont&& other) noexcept : font_(other.font_) { other.font_ = nullptr; }
-  UniqueFont& operator=(UniqueFont&& other) noexcept;
-  UniqueFont(const UniqueFont&) = delete;
-  UniqueFont& operator=(const UniqueFont&) = delete;
-  HFONT get() const { return font_; }
-
- private:
-  void Reset();
-  HFONT font_ = nullptr;
-};
 
 class Win32Form final : public FormWindow {
  public:
