@@ -1,11 +1,15 @@
 #pragma once
-// What the benchmarks share: timing, medians, and the menu template a tool ships.
+// What the benchmarks share: timing, medians, the menu template a tool ships, and building its
+// menu in memory.
 
 #include <algorithm>
 #include <chrono>
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "setup/install/tool_menu.h"
 
 namespace setup::bench {
 
@@ -43,6 +47,23 @@ inline std::string MenuTemplate(std::size_t size) {
   }
   bytes.resize(size);
   return bytes;
+}
+
+// The menu's size, built in memory as generation feeds the builder: a megabyte at a time, into
+// one output buffer emptied after each piece.
+inline std::size_t BuildInPieces(std::string_view template_bytes, std::string_view replacement,
+                                 const CodePage& code_page) {
+  constexpr std::size_t kPiece = 1u << 20;
+  ToolMenuBuilder builder(replacement, code_page);
+  std::string menu;
+  std::size_t size = 0;
+  for (std::size_t at = 0; at < template_bytes.size(); at += kPiece) {
+    builder.Add(template_bytes.substr(at, kPiece), menu);
+    size += menu.size();
+    menu.clear();
+  }
+  builder.Finish(menu);
+  return size + menu.size();
 }
 
 }  // namespace setup::bench

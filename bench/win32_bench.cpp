@@ -267,20 +267,6 @@ void DurableCopy(const std::string& from, const std::string& to) {
   if (!FlushFileBuffers(out.get()) || !out.Close()) Die("cannot flush " + to);
 }
 
-// The menu's size, built in memory as generation feeds the builder: a megabyte at a time.
-std::size_t BuildInPieces(std::string_view template_bytes, const CodePage& code_page) {
-  ToolMenuBuilder builder(kLocations.InstallDirSlash + "/", code_page);
-  std::string menu;
-  std::size_t size = 0;
-  for (std::size_t at = 0; at < template_bytes.size(); at += kChunk) {
-    builder.Add(template_bytes.substr(at, kChunk), menu);
-    size += menu.size();
-    menu.clear();
-  }
-  builder.Finish(menu);
-  return size + menu.size();
-}
-
 struct MenuFigures {
   double generate_ms, copy_ms, build_ms;
 };
@@ -299,7 +285,8 @@ MenuFigures MeasureMenu(FileSystem& files, const std::string& template_bytes) {
     Generate(files);
     const double generate_ms = MsSince(start);
     start = Clock::now();
-    const std::size_t menu_size = BuildInPieces(template_bytes, system.AnsiCodePage());
+    const std::size_t menu_size =
+        BuildInPieces(template_bytes, kLocations.InstallDirSlash + "/", system.AnsiCodePage());
     const double build_ms = MsSince(start);
     if (FileSize(copy) != template_bytes.size() || FileSize(menu_file) != menu_size) {
       Die("the copy is not the template or the menu file not the menu");
