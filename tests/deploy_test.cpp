@@ -20,7 +20,8 @@ namespace {
 using Names = std::vector<std::string>;
 
 Names Deploy(FileSystem& disk, const std::string& source = "D:\\SETUP") {
-  Names unplaced = DeployProgramFiles(disk, {.SourceDir = source, .InstallDir = "C:\\Tessaradyne"});
+  Names unplaced =
+      DeployProgramFiles(disk, {.SourceDir = source, .InstallDir = "C:\\Tessaradyne"}).unplaced;
   std::ranges::sort(unplaced);
   return unplaced;
 }
@@ -80,7 +81,7 @@ TEST(DeployTest, ACopyThatCannotBeLookedAtIsNoProofOfPlacing) {
 
 TEST(DeployTest, FirstListedMenuReplacesItsCopyOtherMenusKeepTheirs) {
   MemoryFileSystem disk;
-  Files installed = {{"first.mns", "old first"}, {"other.mns", "old other"}};
+  Files installed = {{"first.mns", "old first"}, {"other.mns", "old other"}, {"t.dvb", "t"}};
   disk.Put("C:\\Tessaradyne", installed);
   Files source = {{"first.mns", "new first"}, {"other.mns", "new other"}};
   disk.Put("D:\\SETUP", source);

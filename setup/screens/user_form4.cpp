@@ -4,6 +4,7 @@
 
 #include "setup/env/locations.h"
 #include "setup/install/deploy.h"
+#include "setup/install/patient_file_system.h"
 #include "setup/install/tool_menu.h"
 
 namespace setup {
@@ -126,12 +127,14 @@ void UserForm4::UserForm_Activate() {
   if (!still_here()) return;
   pause_then_progress(90);
   if (!show_status("setup tool nemu file...")) return;
-  if (const MenuOutcome menu = GenerateToolMenu(platform.files, system, locations);
+  // One patience for the whole run: a folder where everything stays locked still ends soon.
+  PatientFileSystem files(platform.files, system);
+  if (const MenuOutcome menu = GenerateToolMenu(files, system, locations);
       !menu.abort_reason.empty()) {
     AbortSetup(menu.abort_reason);
     return;
   }
-  const std::vector<std::string> unplaced = DeployProgramFiles(platform.files, locations);
+  const std::vector<std::string> unplaced = DeployProgramFiles(files, locations).unplaced;
 
   // Installed: that stands however the program ends from here on.
   program_.set_exit_code(unplaced.empty() ? kExitInstalled : kExitIncomplete);

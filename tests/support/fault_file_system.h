@@ -3,6 +3,7 @@
 // failures real files will not produce on demand.
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <new>
@@ -15,7 +16,7 @@ namespace setup::testing {
 
 // Shared with opened files, which may outlive the file system.
 struct FaultState {
-  std::size_t calls = 0, fail_at = 0;
+  std::size_t calls = 0, fail_at = 0, times = 0;
   StatusCode code = StatusCode::kOk;
   bool after = false, throws = false;
   std::function<bool(const std::string&)> when;
@@ -30,8 +31,10 @@ struct FaultState {
   }
   Status Check(const std::string& call, bool after_effect) {
     if (!after_effect) ++calls;
-    if (!(when ? !after_effect && when(call) : calls == fail_at && after_effect == after))
+    if (!(when ? !after_effect && times > 0 && when(call)
+               : calls == fail_at && after_effect == after))
       return {};
+    if (when) --times;
     failed = call;
     if (throws) throw std::bad_alloc();
     return Status::Error(code, "injected: " + call);
@@ -84,13 +87,13 @@ class FaultFileSystem final : public FileSystem {
   void FailCall(std::size_t n, StatusCode code, bool after = false, bool throws = false) {
     *state_ = FaultState{.fail_at = n, .code = code, .after = after, .throws = throws};
   }
-  // Fails, before they take effect, the calls whose name `when` picks.
-  void FailWhere(std::function<bool(const std::string&)> when, StatusCode code) {
-    *state_ = FaultState{.code = code, .when = std::move(when)};
+  // Fails, before they take effect, the first `times` calls whose name `when` picks.
+  void FailWhere(std::function<bool(const std::string&)> when, StatusCode code,
+                 std::size_t times = SIZE_MAX) {
+    *state_ = FaultState{.times = times, .code = code, .when = std::move(when)};
   }
-  std::size_t calls() const { return state_->calls; }
-  // The failed call, as "operation path", or empty.
-  const std::string& failed() const { return state_->failed; }
+  // What is planned, the calls so far, and the last failed one ("operation path") in `failed`.
+  const FaultState& state() const { return *state_; }
 
   Status OpenForReading(const std::string& path, std::unique_ptr<ReadableFile>& file) override {
     std::unique_ptr<ReadableFile> inner;
@@ -131,6 +134,15 @@ class FaultFileSystem final : public FileSystem {
   Status SetReadOnly(const std::string& path, bool read_only) override {
     return state_->Run("set-read-only " + path,
                        [&] { return inner_.SetReadOnly(path, read_only); });
+  }
+  Status Identify(const std::string& path, FileId& id) override {
+    return state_->Run("identify " + path, [&] { return inner_.Identify(path, id); });
+  }
+  Status InheritPermissions(const std::string& path) override {
+    return state_->Run("inherit " + path, [&] { return inner_.InheritPermissions(path); });
+  }
+  Status HoldFolder(const std::string& path, std::unique_ptr<FolderHold>& hold) override {
+    return state_->Run("hold " + path, [&] { return inner_.HoldFolder(path, hold); });
   }
   bool SameFolder(const std::string& a, const std::string& b) override {
     bool same = false;
