@@ -22,6 +22,11 @@ if(MSVC)  # untested
     # Load-time dependencies come from System32 only.
     /DEPENDENTLOADFLAG:0x800)
 else()
+  if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+    # MinGW GCC 12 crashes in link-time optimisation (binds_to_current_def_p) on some programs
+    # it splits into partitions; one partition avoids it, and a program this size needs no more.
+    target_link_options(setup PRIVATE -flto-partition=one)
+  endif()
   # No link time in the header (--no-insert-timestamp): two builds of one commit are the same bytes.
   target_link_options(setup PRIVATE -municode -static
     -Wl,--dynamicbase,--nxcompat,--high-entropy-va,--gc-sections,--no-insert-timestamp

@@ -20,8 +20,8 @@ namespace {
 using Names = std::vector<std::string>;
 
 Names Deploy(FileSystem& disk, const std::string& source = "D:\\SETUP") {
-  Names unplaced =
-      DeployProgramFiles(disk, {.SourceDir = source, .InstallDir = "C:\\Tessaradyne"}).unplaced;
+  Names unplaced = DeployProgramFiles(disk, {.SourceDir = source, .InstallDir = "C:\\Tessaradyne"},
+                                      [](auto&) {});
   std::ranges::sort(unplaced);
   return unplaced;
 }

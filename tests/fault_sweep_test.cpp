@@ -14,13 +14,11 @@
 #include <vector>
 
 #include "setup/install/patient_file_system.h"
+#include "setup/platform/headless_forms.h"
 #include "setup/screens/setup1.h"
-#include "setup/screens/user_form1.h"
-#include "setup/screens/user_form2.h"
 #include "tests/menu_oracle.h"
 #include "tests/support/fault_file_system.h"
 #include "tests/support/memory_file_system.h"
-#include "tests/support/quiet_forms.h"
 #include "tests/support/test_system.h"
 #include "tests/texts.h"
 
@@ -42,9 +40,6 @@ const Files kToolFiles = {{"Tessaradyne.dvb", "new dvb"},
 const Files kOtherFiles = {
     {"tool.dvbx", "x"}, {"toolmns", "m"}, {".hidden.dvb", "h"}, {"sub.dvb/inner.dvb", "i"}};
 using namespace texts;
-
-// The install run's own pauses, which the test system counts with those of waiting out locks.
-constexpr std::uint64_t kRunPausesMs = 7000;
 
 struct Sweep {
   std::size_t runs = 0, faults = 0;
@@ -68,22 +63,42 @@ constexpr Pass kPasses[] = {
     {"E:\\SETUP", "C:\\WINDOWS\\system32", "C:\\Tessaradyne", "C:/Tessaradyne/"},
     {"D:\\SETUP", "D:\\\x95\x5C\x8E\xA6\\system32", "D:\\Tessaradyne", "D:/Tessaradyne/"}};
 
-// Agrees, goes on, starts and answers Yes; `at_start` runs just before the progress screen's
-// activation, which is the install run.
-void Install(Disk& disk, System& system, QuietForms& forms, const std::function<void()>& at_start) {
-  Program program(Platform{forms, forms, system, disk.files});
-  Main(program);
-  forms.current->Click(UserForm1::Command3);
-  forms.current->Click(UserForm1::Command1);
-  forms.current->Click(UserForm2::CommandButton1);
-  at_start();
-  forms.current->Activate();
+// The install run as a deployment tool starts it: shown to nobody, without its designed pauses,
+// logging beside it; `arm` readies the file system just before.
+struct Installed {
+  int exit_code = -1;
+  std::vector<std::string> said;  // the boxes as the log has them: "kind: text"
+};
+Installed Install(Disk& disk, System& system, const std::function<void()>& arm) {
+  std::unique_ptr<RunLog> log;
+  EXPECT_TRUE(RunLog::Open(disk.memory, system, "E:\\setup.log", log).ok());
+  HeadlessForms forms;
+  Installed run;
+  {
+    Program program(Platform{forms, forms, system, disk.files, log.get(), /*paced=*/false});
+    arm();
+    MainSilently(program);
+    run.exit_code = forms.Run();
+  }
+  const std::string lines = disk.memory.Get("E:\\setup.log").value_or("");
+  for (std::size_t at = 0, end; (end = lines.find("\r\n", at)) != lines.npos; at = end + 2) {
+    const std::string line = lines.substr(at, end - at);
+    for (const char* kind : {"question: ", "information: ", "warning: ", "error: "})
+      if (line.starts_with(kind)) run.said.push_back(line);
+  }
+  return run;
+}
+
+// Box texts as the log keeps them: without the spaces around them.
+std::string Trimmed(const std::string& text) {
+  return text.substr(text.find_first_not_of(' '),
+                     text.find_last_not_of(' ') - text.find_first_not_of(' ') + 1);
 }
 
 struct Outcome {
   std::size_t calls = 0;
   int exit_code = -1;
-  std::uint64_t waited_ms = 0;  // beyond the run's own pauses
+  std::uint64_t waited_ms = 0;
 };
 
 // One install with the file system armed by `arm`, described by `what`. Whatever failed, every
@@ -110,22 +125,22 @@ Outcome InstallWithFault(const Pass& pass, bool reinstall, const std::string& wh
     memory.Put(source + "\\TessaradyneTOOL.mns", "older", {.read_only = true});
     memory.Put(source + "\\TessaradyneTOOL.tmp", "killed");
   }
-  QuietForms forms;
   TestSystem system(source, pass.system_dir);
-  Install(disk, system, forms, [&] { arm(disk); });
+  const Installed run = Install(disk, system, [&] { arm(disk); });
   const FaultState& fault = disk.files.state();
   const std::string& failed = fault.failed;
   SCOPED_TRACE(std::string(reinstall ? "reinstall" : "first install") + " from " + source + ", " +
                what + " (" + failed + ") with " + std::to_string(int(fault.code)));
   ++sweep.runs;
   sweep.faults += failed.empty() ? 0 : 1;
-  if (forms.boxes.size() != 2 || forms.exit_codes.size() != 1) {
-    return ADD_FAILURE() << forms.boxes.size() << " boxes, " << forms.exit_codes.size(), Outcome{};
+  if (run.said.size() != 2 || run.said[0] != "question: " + Trimmed(kStartQuestion) + " (Yes)") {
+    return ADD_FAILURE() << run.said.size() << " boxes", Outcome{};
   }
-  const auto& [said, flags] = forms.boxes[1];
-  const bool unexpected = said.starts_with("セットアップ中に予期しないエラーが発生しました。");
+  const std::string kind = run.said[1].substr(0, run.said[1].find(": "));
+  const std::string said = run.said[1].substr(kind.size() + 2);
+  const bool unexpected = said.starts_with(kUnexpected);
   const bool aborted = unexpected || said.ends_with(kAbort);
-  const bool incomplete = said.starts_with(kIncomplete);
+  const bool incomplete = said.starts_with(Trimmed(kIncomplete));
   // A throw ends the install as an unexpected failure; only reading the template and writing the
   // menu file may stop it otherwise, each with its reason.
   EXPECT_EQ(unexpected, fault.throws && !failed.empty()) << said;
@@ -138,15 +153,13 @@ Outcome InstallWithFault(const Pass& pass, bool reinstall, const std::string& wh
                   kAbort);
     EXPECT_TRUE(reading || failed.find("TessaradyneTOOL.") != failed.npos) << failed;
   }
-  EXPECT_EQ(forms.exit_codes[0], aborted      ? kExitAborted
-                                 : incomplete ? kExitIncomplete
-                                              : kExitInstalled);
-  EXPECT_EQ(flags, kMbOk | (aborted      ? kMbIconError
-                            : incomplete ? kMbIconWarning
-                                         : kMbIconInformation));
+  EXPECT_EQ(run.exit_code, aborted ? kExitAborted : incomplete ? kExitIncomplete : kExitInstalled);
+  EXPECT_EQ(kind, aborted ? "error" : incomplete ? "warning" : "information");
+  // Nobody watches: no pause but to wait out a lock.
+  EXPECT_TRUE(!failed.empty() || system.slept_ms == 0) << system.slept_ms;
   Names named;
-  for (std::size_t at = said.find("\r\n"); at != said.npos; at = said.find("\r\n", at + 2)) {
-    named.insert(said.substr(at + 2, said.find("\r\n", at + 2) - at - 2));
+  for (std::size_t at = said.find(" / "); at != said.npos; at = said.find(" / ", at + 3)) {
+    named.insert(said.substr(at + 3, said.find(" / ", at + 3) - at - 3));
   }
   // Without a failure everything is placed: read-only sources, read-only copies replaced.
   EXPECT_TRUE(!failed.empty() || (named.empty() && !aborted)) << said;
@@ -181,9 +194,9 @@ Outcome InstallWithFault(const Pass& pass, bool reinstall, const std::string& wh
       EXPECT_TRUE(memory.IsReadOnly(install + "\\" + name));
     }
     const bool kept = installed && (name == "TdDraw16.Bmp" || name == "TdExtra.mns");
-    std::string kind = "*" + name.substr(name.size() - 4);
-    std::ranges::transform(kind, kind.begin(), [](char c) { return char(std::tolower(c)); });
-    EXPECT_TRUE(aborted || kept || named.contains(name) || named.contains(kind))
+    std::string pattern = "*" + name.substr(name.size() - 4);
+    std::ranges::transform(pattern, pattern.begin(), [](char c) { return char(std::tolower(c)); });
+    EXPECT_TRUE(aborted || kept || named.contains(name) || named.contains(pattern))
         << name << " not named";
   }
   if (aborted && !unexpected) {
@@ -202,7 +215,7 @@ Outcome InstallWithFault(const Pass& pass, bool reinstall, const std::string& wh
           << name << " left in " << folder;
     }
   }
-  return {fault.calls, forms.exit_codes[0], system.slept_ms - kRunPausesMs};
+  return {fault.calls, run.exit_code, system.slept_ms};
 }
 
 TEST(FaultSweepTest, NoFailureOfAnyCallLosesAFileOrMisreportsTheInstall) {
@@ -309,12 +322,11 @@ TEST(FaultSweepTest, AnInstallFolderWithoutTheProgramIsNoInstall) {
     Disk disk;
     disk.memory.Put("D:\\SETUP", {{"org_TOOL", kTemplate}, {"t.bmp", "b"}});
     if (installed_before) disk.memory.Put("C:\\Tessaradyne\\Tessaradyne.dvb", "dvb");
-    QuietForms forms;
     TestSystem system;
-    Install(disk, system, forms, [] {});
-    EXPECT_EQ(forms.exit_codes,
-              std::vector<int>{installed_before ? kExitInstalled : kExitIncomplete});
-    EXPECT_EQ(forms.boxes.back().first, installed_before ? kDone : kIncomplete + "\r\n*.dvb");
+    const Installed run = Install(disk, system, [] {});
+    EXPECT_EQ(run.exit_code, installed_before ? kExitInstalled : kExitIncomplete);
+    EXPECT_EQ(run.said.back(), installed_before ? "information: " + Trimmed(kDone)
+                                                : "warning: " + kIncomplete.substr(4) + " / *.dvb");
   }
 }
 
@@ -324,11 +336,10 @@ TEST(FaultSweepTest, ASystemFolderThatCannotServeStopsTheInstallBeforeAnything) 
   for (const char* system_dir : {"", "system32", "C:"}) {
     Disk disk;
     disk.memory.Put("D:\\SETUP", {{"org_TOOL", kTemplate}, {"t.dvb", "t"}});
-    QuietForms forms;
     TestSystem system("D:\\SETUP", system_dir);
-    Install(disk, system, forms, [] {});
-    EXPECT_EQ(forms.boxes.back().first, kNoSystemFolder + kAbort);
-    EXPECT_EQ(forms.exit_codes, std::vector<int>{kExitAborted});
+    const Installed run = Install(disk, system, [] {});
+    EXPECT_EQ(run.said.back(), "error: " + kNoSystemFolder + kAbort);
+    EXPECT_EQ(run.exit_code, kExitAborted);
     EXPECT_EQ(disk.memory.Contents("D:\\SETUP").size(), 2u);
     EXPECT_EQ(disk.memory.Contents("C:"), Files{});
   }

@@ -39,23 +39,22 @@ ToolFileKind KindOf(std::string_view name) {
   return ToolFileKind::kNone;
 }
 
-DeployOutcome DeployProgramFiles(FileSystem& files, const InstallLocations& locations) {
+std::vector<std::string> DeployProgramFiles(FileSystem& files, const InstallLocations& locations,
+                                            const std::function<void(const FilePlacing&)>& report) {
   // An existing folder is the reinstall case; one that cannot be made shows below.
   (void)files.MakeFolder(locations.InstallDir);
 
-  DeployOutcome outcome;
-  std::vector<std::string> names;
+  std::vector<std::string> names, unplaced;
   if (!files.ListFiles(locations.SourceDir, names).ok()) {
     // Which files there are is unknown, so say which kinds stayed behind.
-    outcome.unplaced = {"*.dvb", "*.bmp", "*.mns"};
-    return outcome;
+    return {"*.dvb", "*.bmp", "*.mns"};
   }
   // Stable: kinds in their order, each in listing order.
   std::ranges::stable_sort(names, {}, KindOf);
   std::erase_if(names, [](const std::string& name) { return KindOf(name) == ToolFileKind::kNone; });
-  const auto record = [&](const std::string& name, FilePlacing::How how, std::string cause = {}) {
-    outcome.files.push_back({how, name, std::move(cause)});
-    if (how == FilePlacing::kNotPlaced) outcome.unplaced.push_back(name);
+  const auto record = [&](const std::string& name, FilePlacing::How how, std::string_view cause) {
+    report({.how = how, .name = name, .cause = cause});
+    if (how == FilePlacing::kNotPlaced) unplaced.push_back(name);
   };
 
   // Held, the folder cannot be swapped for a link between this check and the last move: a link
@@ -63,7 +62,7 @@ DeployOutcome DeployProgramFiles(FileSystem& files, const InstallLocations& loca
   std::unique_ptr<FolderHold> hold;
   if (const Status held = files.HoldFolder(locations.InstallDir, hold); !held.ok()) {
     for (const std::string& name : names) record(name, FilePlacing::kNotPlaced, held.message());
-    return outcome;
+    return unplaced;
   }
   // Started from inside the install folder: every file is in place already, and a move onto
   // itself must never cost the file.
@@ -77,16 +76,16 @@ DeployOutcome DeployProgramFiles(FileSystem& files, const InstallLocations& loca
                          (kind == ToolFileKind::kMns && (std::exchange(first_menu, false) ||
                                                          EqualsIgnoringCase(name, kMenuFileName)));
     if (in_place) {
-      record(name, FilePlacing::kPlaced);
+      record(name, FilePlacing::kPlaced, {});
       continue;
     }
     const std::string target = InFolder(locations.InstallDir, name);
     Status s = PlaceFile(files, InFolder(locations.SourceDir, name), target, replace);
     if (s.ok()) s = files.InheritPermissions(target);
     if (s.ok()) {
-      record(name, FilePlacing::kPlaced);
+      record(name, FilePlacing::kPlaced, {});
     } else if (!replace && s.code() == StatusCode::kAlreadyExists) {
-      record(name, FilePlacing::kKept);
+      record(name, FilePlacing::kKept, {});
     } else {
       record(name, FilePlacing::kNotPlaced, s.message());
     }
@@ -99,9 +98,9 @@ DeployOutcome DeployProgramFiles(FileSystem& files, const InstallLocations& loca
                              return KindOf(n) == ToolFileKind::kDvb;
                            });
   const bool named = std::ranges::any_of(
-      outcome.unplaced, [](const std::string& n) { return KindOf(n) == ToolFileKind::kDvb; });
-  if (!has_program && !named) outcome.unplaced.push_back("*.dvb");
-  return outcome;
+      unplaced, [](const std::string& n) { return KindOf(n) == ToolFileKind::kDvb; });
+  if (!has_program && !named) unplaced.push_back("*.dvb");
+  return unplaced;
 }
 
 }  // namespace setup

@@ -1,6 +1,7 @@
 #pragma once
 // Moves the tool's files (".dvb", ".bmp", ".mns") from the source folder into the install folder.
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,15 +19,8 @@ ToolFileKind KindOf(std::string_view name);
 // What became of one tool file.
 struct FilePlacing {
   enum How { kPlaced, kKept, kNotPlaced } how = kPlaced;
-  std::string name;
-  std::string cause;  // why it was not placed
-};
-
-struct DeployOutcome {
-  std::vector<FilePlacing> files;  // each tool file of the source folder, in the order handled
-  // What the completion must name as not installed: files, or kinds ("*.dvb") where which files
-  // is not known, and "*.dvb" when the install folder ends without the tool's program.
-  std::vector<std::string> unplaced;
+  std::string_view name;
+  std::string_view cause;  // why it was not placed
 };
 
 // Creates the install folder and moves every tool file of the source folder into it, kinds in
@@ -35,8 +29,11 @@ struct DeployOutcome {
 // and ".mns" files keep the installed copy and stay in the source folder. Copies a killed run
 // left in the install folder go first. Nothing is moved unless the install folder is a real
 // folder (not a link), which is held in place until the end. Each file placed takes the
-// permissions the install folder passes on. Never fails the run: files kept back by the
-// reinstall rule are no failure.
-DeployOutcome DeployProgramFiles(FileSystem& files, const InstallLocations& locations);
+// permissions the install folder passes on. `report` hears what became of each file as soon as
+// it is known. Never fails the run. Returns what the completion must name as not installed:
+// files (those kept back by the reinstall rule are no failure), kinds ("*.dvb") where which
+// files is not known, and "*.dvb" when the install folder ends without the tool's program.
+std::vector<std::string> DeployProgramFiles(FileSystem& files, const InstallLocations& locations,
+                                            const std::function<void(const FilePlacing&)>& report);
 
 }  // namespace setup

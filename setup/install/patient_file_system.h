@@ -28,6 +28,9 @@ class PatientFileSystem final : public FileSystem {
     return inner_.OpenForReading(path, file);
   }
   Status OpenForWriting(const std::string& path, std::unique_ptr<WritableFile>& file) override;
+  Status OpenForAppending(const std::string& path, std::unique_ptr<WritableFile>& file) override {
+    return inner_.OpenForAppending(path, file);
+  }
   Status MakeFolder(const std::string& path) override { return inner_.MakeFolder(path); }
   Status ListFiles(const std::string& folder, std::vector<std::string>& names) override {
     return inner_.ListFiles(folder, names);

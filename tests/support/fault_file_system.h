@@ -108,6 +108,13 @@ class FaultFileSystem final : public FileSystem {
     if (s.ok()) file = std::make_unique<FaultWritable>(std::move(inner), state_, path);
     return s;
   }
+  Status OpenForAppending(const std::string& path, std::unique_ptr<WritableFile>& file) override {
+    std::unique_ptr<WritableFile> inner;
+    Status s = state_->Run("open-for-appending " + path,
+                           [&] { return inner_.OpenForAppending(path, inner); });
+    if (s.ok()) file = std::make_unique<FaultWritable>(std::move(inner), state_, path);
+    return s;
+  }
   Status MakeFolder(const std::string& path) override {
     return state_->Run("make-folder " + path, [&] { return inner_.MakeFolder(path); });
   }

@@ -98,7 +98,17 @@ class MemoryFileSystem final : public FileSystem {
     if (Status s = IsFile(node, "create", path); !s.ok()) return s;
     if (Status s = MayChange(*node, "create", path); !s.ok()) return s;
     *node->data = Data{.durable = false, .writers = 1};
-    file = std::make_unique<Writer>(node->data);
+    file = std::make_unique<Writer>(node->data, true);
+    return Status::Ok();
+  }
+  Status OpenForAppending(const std::string& path, std::unique_ptr<WritableFile>& file) override {
+    const std::string key = Resolve(Key(path), true);
+    if (Status s = ParentIsFolder(key, "append", path); !s.ok()) return s;
+    Node* node = Find(key);
+    if (node == nullptr) node = &Make(key, EntryKind::kFile, path);
+    if (Status s = IsFile(node, "append", path); !s.ok()) return s;
+    if (Status s = MayChange(*node, "append", path); !s.ok()) return s;
+    file = std::make_unique<Writer>(node->data, false);
     return Status::Ok();
   }
   Status MakeFolder(const std::string& path) override {
@@ -231,16 +241,18 @@ class MemoryFileSystem final : public FileSystem {
     std::size_t at = 0;
   };
   struct Writer final : WritableFile {
-    explicit Writer(std::shared_ptr<Data> file) : data(std::move(file)) {}
+    // Appenders share the file: only an exclusive writer keeps others out.
+    Writer(std::shared_ptr<Data> file, bool alone) : data(std::move(file)), exclusive(alone) {}
     ~Writer() override {
-      if (open) data->writers = 0;  // abandoned: whatever was appended stays, not durable
+      if (!closed && exclusive) data->writers = 0;  // abandoned: what was appended stays
     }
     Status Append(std::string_view bytes) override { return data->bytes += bytes, Status(); }
     Status Close() override {
-      return open = false, data->writers = 0, data->durable = true, Status();
+      if (exclusive) data->writers = 0;
+      return closed = true, data->durable = true, Status();
     }
     std::shared_ptr<Data> data;
-    bool open = true;
+    bool exclusive, closed = false;
   };
 
   // "c:\A\.\b\..\B/" -> "C:\A\B": separators either way, doubled or trailing, "." and ".."

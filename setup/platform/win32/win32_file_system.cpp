@@ -201,6 +201,19 @@ Status Win32FileSystem::OpenForWriting(const std::string& path,
   return Status::Ok();
 }
 
+Status Win32FileSystem::OpenForAppending(const std::string& path,
+                                         std::unique_ptr<WritableFile>& file) {
+  std::wstring wide;
+  if (Status status = SystemPath(path, wide); !status.ok()) return status;
+  // Append access alone: every write lands at the end, whoever else appends.
+  UniqueHandle handle(CreateFileW(wide.c_str(), FILE_APPEND_DATA,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!handle.valid()) return LastErrorStatus("open for appending", path);
+  file = std::make_unique<Win32WritableFile>(std::move(handle), path);
+  return Status::Ok();
+}
+
 Status Win32FileSystem::MakeFolder(const std::string& path) {
   std::wstring wide;
   if (Status status = SystemPath(path, wide); !status.ok()) return status;
