@@ -57,6 +57,7 @@ using F4 = setup::UserForm4;
 
 using namespace texts;
 const string kNoTemplateBox = kNoTemplate + kAbort, kUnwritableBox = kUnwritable + kAbort;
+const string kUnknownArgument = "不明な引数です: /bogus";
 const string kRunTitle = "Tessaradyne SETUP", kMenu = "TessaradyneTOOL.mns";
 // The screens' titles, the progress screen's as the run sets it before its question.
 const string kTitles[] = {"Kestrelwin 使用許諾", "Kestrelwin　セットアップ", kRunTitle};
@@ -200,6 +201,16 @@ HWND FindTop(DWORD pid, const string& cls = "", const string& title = "",
   return nullptr;
 }
 
+// Any top-level window of the process, shown or not.
+HWND AnyWindow(DWORD pid) {
+  for (HWND w = GetWindow(GetDesktopWindow(), GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT)) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(w, &owner);
+    if (owner == pid) return w;
+  }
+  return nullptr;
+}
+
 HWND WaitTop(const Proc& p, const string& cls, const string& title = "") {
   HWND w = nullptr;
   Until([&] { return (w = FindTop(p.pid, cls, title)) || ExitCode(p, 0); }, 10000);
@@ -296,15 +307,20 @@ void Shot(HWND w, const char* name) {
 //   kPost kSend  a: message, b: wParam, posted or sent to the screen; a sent one but
 //                WM_ENDSESSION must be answered TRUE
 //   kEndLoop     WM_QUIT to the screen's thread
-//   kSecond      a second setup.exe from another copy leaves at once with 4, showing nothing
+//   kSecond      a second setup.exe from another copy leaves at once with 4, showing nothing and
+//                bringing the first to the front; a: 1 silently, leaving the first where it is
 //   kExit        a: exit status; no further window may be left open instead
+//   kQuiet       a: exit status, reached well within the run's designed pauses, with no window of
+//                the process at any moment
+//   kLog         a: exit status; the log holds the run's lines; text: the abort message it ends
+//                with instead of the outcome's
 //   kInstalled   files where the outcome puts them
 //   kUntouched   nothing written anywhere
 //   kMarkers     no planted DLL loaded beyond those a one-window program loads
 //   kPlatform    the program's Win32 layer on its own (platform.cpp)
 // clang-format off
 enum Op { kScreen, kClick, kEnabled, kKey, kBox, kAnswer, kRun, kPost, kSend,
-          kEndLoop, kSecond, kExit, kInstalled, kUntouched, kMarkers, kPlatform };
+          kEndLoop, kSecond, kExit, kQuiet, kLog, kInstalled, kUntouched, kMarkers, kPlatform };
 // clang-format on
 
 struct Step {
@@ -327,7 +343,7 @@ Steps operator+(Steps a, const Steps& b) {
 // clang-format off
 enum Prep : unsigned { kNoOrgTool = 1, kMenuBlocked = 2, kOld = 4, kLocked = 16,
                        kHeldTemplate = 32, kCrossDrive = 64, kLink = 128, kPlant = 256,
-                       kNoSetup = 512 };
+                       kNoSetup = 512, kSilent = 1024, kLogged = 2048, kBogus = 4096 };
 // clang-format on
 
 struct Scenario {
@@ -345,7 +361,9 @@ struct Ctx {
                                      // windowed program loads
   std::vector<Handle> held;
   Proc p;
+  ULONGLONG started = 0;
   HWND form = nullptr, box = nullptr;
+  fs::path log;  // where /log= puts it
 
   bool Check(bool ok, const string& what) { return ok || (fails.push_back(what), false); }
   void Say(const string& l) const { opt[L"verbose"].empty() || std::printf("  %s\n", l.data()); }
@@ -494,6 +512,54 @@ void CheckFiles(Ctx& c, bool installed) {
   }
 }
 
+// The lines the run appended to its log: where from and to, each box as it read without the
+// spaces around it and with its answer, the menu, what became of each tool file (in any order;
+// the cause of a file not placed may be anything), the last box and the exit status.
+bool CheckLog(Ctx& c, const Step& s) {
+  const auto box = [](string text) {
+    text.erase(0, 4);
+    if (text.ends_with("    ")) text.resize(text.size() - 4);
+    for (size_t at; (at = text.find("\r\n")) != string::npos;) text.replace(at, 2, " / ");
+    return text;
+  };
+  std::vector<string> want = {"question: " + box(kStartQuestion) + " (Yes)"}, files, got;
+  if (s.text) want.push_back("error: " + *s.text);
+  if (!s.text) {
+    want.push_back("menu: " + kMenu + " written");
+    std::set<string> tools = {kMenu};
+    for (const auto& [name, bytes] : c.before)
+      if (IsTool(name)) tools.insert(name);
+    for (const string& name : tools)
+      files.push_back(c.unplaced.contains(name) ? "not placed: " + name + ": "
+                      : IsKind(name, ".bmp") && c.old.contains(name)
+                          ? "kept: " + name + " (installed before)"
+                          : "placed: " + name);
+    std::ranges::sort(files);
+    want.push_back(c.unplaced.empty() ? "information: " + box(kDone)
+                                      : "warning: " + box(Incomplete(c)));
+  }
+  want.push_back(F("exit: %lld", s.a));
+  const string log = Read(c.log).value_or("");
+  for (size_t at = 0, end; (end = log.find("\r\n", at)) != string::npos; at = end + 2)
+    got.push_back(log.substr(at, end - at));
+  c.Say("log: " + log);
+  // The first line says where from and where to; the files' lines come between the menu's and
+  // the last box.
+  bool same = !got.empty() && got[0].starts_with("Tessaradyne setup ") &&
+              got[0].ends_with(": from " + Utf8(c.dir.wstring()) + " to C:\\Tessaradyne") &&
+              got.size() == 1 + want.size() + files.size();
+  if (same) {
+    got.erase(got.begin());
+    const auto between = got.begin() + (s.text ? 0 : 2);
+    std::vector<string> placed(between, between + long(files.size()));
+    got.erase(between, between + long(files.size()));
+    std::ranges::sort(placed);
+    same = got == want;
+    for (size_t i = 0; same && i < files.size(); ++i) same = placed[i].starts_with(files[i]);
+  }
+  return c.Check(same, "log [" + log + "]");
+}
+
 std::set<string> TakeMarkers(const fs::path& dir) {
   std::set<string> loaded;
   for (const auto& [name, bytes] : Folder(dir).value_or(Files{}))
@@ -586,7 +652,8 @@ bool Do(Ctx& c, const Step& s) {
       Proc second;
       const fs::path copy = c.dir.wstring() + L"-2";
       SetForegroundWindow(GetDesktopWindow());
-      if (!c.Check(Lay(copy, c.before) && Start(copy / "setup.exe", second), "no second setup"))
+      if (!c.Check(Lay(copy, c.before) && Start(copy / "setup.exe", second, s.a ? L" /S" : L""),
+                   "no second setup"))
         return false;
       Until([&] { return (code = ExitCode(second, 0)) || (extra = FindTop(second.pid)); }, 5000);
       c.Check(!extra && code == 4u && Folder(copy) == c.before,
@@ -594,8 +661,22 @@ bool Do(Ctx& c, const Step& s) {
                 Name(extra, true).c_str(), Name(extra).c_str(), long(code.value_or(~0u))));
       if (!code) TerminateProcess(second.h.get(), 1);
       // It was sent back first: only the second can have brought it to the front.
-      return c.Check(GetForegroundWindow() == c.form, "the first setup.exe's screen is behind");
+      return c.Check((GetForegroundWindow() == c.form) != (s.a != 0),
+                     s.a ? "a silent setup.exe brought the first forward"
+                         : "the first setup.exe's screen is behind");
     }
+    case kQuiet:
+      // Polled through the run: a window shown for a moment would be caught.
+      while (!(code = ExitCode(c.p, 0)) && GetTickCount64() - c.started < 10000) {
+        if (!extra) extra = AnyWindow(c.p.pid);
+        Sleep(2);
+      }
+      return c.Check(!extra && code == DWORD(s.a) && GetTickCount64() - c.started < 4000,
+                     F("exit status %ld, want %lld, after %llu ms; a window: %s [%s]",
+                       long(code.value_or(~0u)), s.a, GetTickCount64() - c.started,
+                       Name(extra, true).c_str(), Name(extra).c_str()));
+    case kLog:
+      return CheckLog(c, s);
     case kExit:
       // A further screen or box would wait for an answer, so it is there if the exit is not.
       code = ExitCode(c.p, 10000);
@@ -676,7 +757,15 @@ bool Prepare(Ctx& c) {
   // from its own folder must show even if a one-window program picks it up too.
   for (const char* own : {"comctl32.dll", "uxtheme.dll", "dwmapi.dll", "msimg32.dll"})
     c.floor.erase(own);
-  return c.fails.empty() && c.Check(Start(c.dir / "setup.exe", c.p), "setup.exe did not start");
+  // The arguments a deployment tool passes; the log beside the distribution, not in it.
+  c.log = c.dir.wstring() + L".log";
+  fs::remove(c.log);
+  const std::wstring args = std::wstring(p & kSilent ? L" /S" : L"") +
+                            (p & kLogged ? L" \"/log=" + c.log.wstring() + L"\"" : L"") +
+                            (p & kBogus ? L" /bogus" : L"");
+  c.started = GetTickCount64();
+  return c.fails.empty() &&
+         c.Check(Start(c.dir / "setup.exe", c.p, args), "setup.exe did not start");
 }
 
 // clang-format off
@@ -731,6 +820,15 @@ const Scenario kScenarios[] = {
     {"held-template", kHeldTemplate, kToQuestion + kInstalls},
     {"install-folder-is-link", kLink, kToQuestion + Steps{{kRun}, {kExit, 3}, {kInstalled}}},
     {"platform", kNoSetup, {{kPlatform}}},
+    {"silent", kSilent | kLogged, {{kQuiet, 0}, {kInstalled}, {kLog, 0}}},
+    {"silent-missing-template", kSilent | kLogged | kNoOrgTool, {{kQuiet, 1}, {kUntouched},
+        {kLog, 1, 0, &kNoTemplateBox}}},
+    {"silent-second", 0, Steps{{kScreen, 0}, {kSecond, 1}, {kClick, kLeave}} + kLeft},
+    {"silent-reinstall", kSilent | kLogged | kOld, {{kQuiet, 0}, {kInstalled}, {kLog, 0}}},
+    {"log-with-screens", kLogged, kToQuestion + kInstalls + Steps{{kLog, 0}}},
+    {"unknown-argument", kBogus, {{kBox, 1, 'e', &kUnknownArgument}, {kAnswer, IDOK}, {kExit, 1},
+        {kUntouched}}},
+    {"unknown-argument-silently", kSilent | kBogus, {{kQuiet, 1}, {kUntouched}}},
     {"loop-ended", 0, {{kScreen, 0}, {kEndLoop}, {kBox, 1, 'e', &kUnexpected}, {kAnswer, IDOK},
         {kExit, 1}, {kUntouched}}},
 };
