@@ -1,7 +1,8 @@
-// The whole install, driven through the program's screens with quiet forms, with every
-// file-system call of the run failed in turn: before it takes effect, after it (an answer lost
-// half way), or by throwing, as where memory runs out; with each kind of failure. No tool file may
-// be lost, no temporary left, and the last message and the exit status must tell the truth.
+// The whole install run, as a deployment tool starts it, with every file-system call of the run
+// failed in turn: before it takes effect, after it (an answer lost half way), or by throwing, as
+// where memory runs out; with each kind of failure; and with locks, a vanishing copy and a swapped
+// folder. No tool file may be lost, no temporary left, no file left readable by its user alone,
+// and the last message, the log and the exit status must tell the truth.
 
 #include <gtest/gtest.h>
 
