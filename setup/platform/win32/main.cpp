@@ -70,19 +70,20 @@ bool AnotherSetupRuns(setup::win32::UniqueHandle& mutex) {
 }
 
 // The running installer's screen to the front, or the box it shows. Windows lets a program
-// that the user has just started give the foreground away.
+// that the user has just started give the foreground away. A named function, not a lambda: the
+// system calls it with its own calling convention, which differs from C++'s on 32-bit Windows.
+BOOL CALLBACK BringForwardIfSetup(HWND window, LPARAM) {
+  wchar_t name[64];
+  if (!IsWindowVisible(window) || GetClassNameW(window, name, 64) == 0 ||
+      lstrcmpW(name, setup::win32::Win32Form::kClassName) != 0) {
+    return TRUE;
+  }
+  SetForegroundWindow(GetLastActivePopup(window));
+  return FALSE;
+}
+
 void BringOtherSetupForward() {
-  EnumWindows(
-      [](HWND window, LPARAM) -> BOOL {
-        wchar_t name[64];
-        if (!IsWindowVisible(window) || GetClassNameW(window, name, 64) == 0 ||
-            lstrcmpW(name, setup::win32::Win32Form::kClassName) != 0) {
-          return TRUE;
-        }
-        SetForegroundWindow(GetLastActivePopup(window));
-        return FALSE;
-      },
-      0);
+  EnumWindows(BringForwardIfSetup, 0);
 }
 
 void ShowUnexpectedFailure(const std::string& what) {
