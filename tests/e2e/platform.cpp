@@ -133,6 +133,8 @@ constexpr Row kEncodings[] = {
     {932, "x\u00a5", nullptr, "U+00A5"},       // would be stored as '\'
     {1252, "caf\u00e9 \u20ac", "caf\xE9 \x80", nullptr},
     {1252, "A\u0100", nullptr, "U+0100"},  // would be stored as 'A'
+    {1252, "\U0001F527", nullptr, "U+1F527"},
+    {932, "a\xC3", nullptr, "byte 0xC3"},  // not UTF-8
 };
 
 void CheckCodePage() {

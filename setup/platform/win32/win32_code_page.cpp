@@ -4,7 +4,7 @@
 
 #include <climits>
 #include <cstddef>
-#include <cstdio>
+#include <string>
 #include <utility>
 
 #include "setup/platform/win32/wide.h"
@@ -87,7 +87,18 @@ std::size_t FirstInvalidUtf8Byte(std::string_view utf8) {
   return at;
 }
 
-Status Refusal(UINT code_page, const char* what) {
+// "U+00A5", "byte 0x80": upper-case hexadecimal, at least `digits` long. Not snprintf, which
+// links the C library's whole printf, floating point included, for two integers.
+std::string Hex(std::string text, unsigned value, std::size_t digits) {
+  const std::size_t start = text.size();
+  do {
+    text.insert(start, 1, "0123456789ABCDEF"[value % 16]);
+    value /= 16;
+  } while (value != 0 || text.size() - start < digits);
+  return text;
+}
+
+Status Refusal(UINT code_page, const std::string& what) {
   return Status::Error(StatusCode::kOther, "code page " + std::to_string(code_page) +
                                                " cannot hold " + what + " of the text");
 }
@@ -145,10 +156,8 @@ Status Win32CodePage::FromUtf8(std::string_view utf8, std::string& ansi) const {
   std::wstring wide;
   if (!Decode(CP_UTF8, MB_ERR_INVALID_CHARS, utf8, wide)) {
     const std::size_t at = FirstInvalidUtf8Byte(utf8);
-    char what[16];
-    std::snprintf(what, sizeof what, "byte 0x%02X",
-                  at < utf8.size() ? static_cast<unsigned char>(utf8[at]) : 0u);
-    return Refusal(code_page_, what);
+    return Refusal(code_page_,
+                   Hex("byte 0x", at < utf8.size() ? static_cast<unsigned char>(utf8[at]) : 0u, 2));
   }
   std::string encoded;
   if (EncodeExactly(code_page_, wide, encoded)) {
@@ -164,9 +173,7 @@ Status Win32CodePage::FromUtf8(std::string_view utf8, std::string& ansi) const {
       const char32_t value =
           pair ? 0x10000 + ((char32_t{wide[i]} - 0xD800) << 10) + (char32_t{wide[i + 1]} - 0xDC00)
                : char32_t{wide[i]};
-      char what[16];
-      std::snprintf(what, sizeof what, "U+%04X", static_cast<unsigned>(value));
-      return Refusal(code_page_, what);
+      return Refusal(code_page_, Hex("U+", static_cast<unsigned>(value), 4));
     }
     i += length;
   }
