@@ -25,7 +25,8 @@ Function Lookup(const wchar_t* module, const char* name) {
 }
 
 // The installer runs from a download or unpack folder, where anyone may have left a DLL named
-// like a system one. From here on, DLLs come from System32 only.
+// like a system one. From here on, DLLs come from System32 only: for a 32-bit process on 64-bit
+// Windows that is the 32-bit system folder (SysWOW64), which holds the DLLs it can load.
 void RestrictDllSearch() {
   // Looked up: Windows 7 has it only with an update.
   using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
