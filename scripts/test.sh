@@ -24,9 +24,10 @@ bash tests/ship_test.sh sign build/mingw-i686/setup.exe build/mingw-i686/signed
 E2E_EXTRA_SETUP=$PWD/build/mingw/signed/setup.exe:$PWD/build/mingw-clang/setup.exe \
   E2E_EXTRA_SETUP32=$PWD/build/mingw-i686/signed/setup.exe \
   bash tests/e2e/run.sh build/mingw build/mingw-i686
-# The reproducibility test's builds (each preset twice) run beside the fuzzer, which needs one
-# core, and yield to it. Not beside the Wine tests, which time the run's one-second pauses.
-nice -n 10 bash tests/ship_test.sh repro >build/repro.log 2>&1 &
+# The reproducibility test builds each preset's setup.exe once more, in a scratch folder, to
+# compare with the one built above. Beside the fuzzer, which needs one core, and yielding to it;
+# not beside the Wine tests, which time the run's one-second pauses.
+REPRO_FIRST=yes nice -n 10 bash tests/ship_test.sh repro >build/repro.log 2>&1 &
 repro=$!
 fuzzed=0
 bash scripts/fuzz.sh 60 || fuzzed=$?

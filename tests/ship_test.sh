@@ -9,6 +9,8 @@
 #   tests/ship_test.sh repro [preset...]
 #     Builds setup.exe twice with each preset (mingw and mingw-i686 unless named), from copies of
 #     the tracked files in two scratch folders, one after the other, and compares the bytes.
+#     With REPRO_FIRST=yes the first of the two is the one already built in this tree's build/
+#     (the test command's, just made), and only the second is built anew.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 tmp=$(mktemp -d /tmp/setup-ship.XXXXXX)
@@ -41,9 +43,10 @@ open(sys.argv[1], "wb").write(d)' "$tmp/tampered.exe"
 }
 
 repro() {
-  local side preset presets=("$@") failed=0
+  local side sides=(first second-tree) first=$tmp/first preset presets=("$@") failed=0
   [ $# -gt 0 ] || presets=(mingw mingw-i686)
-  for side in first second-tree; do
+  if [ "${REPRO_FIRST:-}" = yes ]; then sides=(second-tree) first=$root; fi
+  for side in "${sides[@]}"; do
     mkdir -p "$tmp/$side"
     git -C "$root" ls-files -z | (cd "$root" && tar --null -T - -cf -) | tar -xf - -C "$tmp/$side"
     for preset in "${presets[@]}"; do
@@ -52,8 +55,8 @@ repro() {
     done
   done
   for preset in "${presets[@]}"; do
-    local exes=("$tmp"/{first,second-tree}/build/"$preset"/setup.exe)
-    sha256sum "${exes[@]}" | sed "s|$tmp/|repro: |"
+    local exes=("$first/build/$preset/setup.exe" "$tmp/second-tree/build/$preset/setup.exe")
+    sha256sum "${exes[@]}" | sed "s|$tmp/|repro: |; s|$root/|repro: this tree: |"
     if python3 "$root/tests/e2e/check_exe.py" --diff "${exes[@]}"; then
       echo "repro: the two $preset builds are the same bytes"
     else
