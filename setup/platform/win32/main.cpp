@@ -34,7 +34,8 @@ Function Lookup(const wchar_t* module, const char* name) {
 }
 
 // The installer runs from a download or unpack folder, where anyone may have left a DLL named
-// like a system one. From here on, DLLs come from System32 only.
+// like a system one. From here on, DLLs come from System32 only: for a 32-bit process on 64-bit
+// Windows that is the 32-bit system folder (SysWOW64), which holds the DLLs it can load.
 void RestrictDllSearch() {
   // Looked up: Windows 7 has it only with an update.
   using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
@@ -79,19 +80,20 @@ bool AnotherSetupRuns(setup::win32::UniqueHandle& mutex) {
 }
 
 // The running installer's screen to the front, or the box it shows. Windows lets a program
-// that the user has just started give the foreground away.
+// that the user has just started give the foreground away. A named function, not a lambda: the
+// system calls it with its own calling convention, which differs from C++'s on 32-bit Windows.
+BOOL CALLBACK BringForwardIfSetup(HWND window, LPARAM) {
+  wchar_t name[64];
+  if (!IsWindowVisible(window) || GetClassNameW(window, name, 64) == 0 ||
+      lstrcmpW(name, setup::win32::Win32Form::kClassName) != 0) {
+    return TRUE;
+  }
+  SetForegroundWindow(GetLastActivePopup(window));
+  return FALSE;
+}
+
 void BringOtherSetupForward() {
-  EnumWindows(
-      [](HWND window, LPARAM) -> BOOL {
-        wchar_t name[64];
-        if (!IsWindowVisible(window) || GetClassNameW(window, name, 64) == 0 ||
-            lstrcmpW(name, setup::win32::Win32Form::kClassName) != 0) {
-          return TRUE;
-        }
-        SetForegroundWindow(GetLastActivePopup(window));
-        return FALSE;
-      },
-      0);
+  EnumWindows(BringForwardIfSetup, 0);
 }
 
 // A box of its own, for when no screen is there to own it.
