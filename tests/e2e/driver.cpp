@@ -291,8 +291,9 @@ void Shot(HWND w, const char* name) {
 //                open box if there is one
 //   kBox         text, b: icon (buttons go with it); a: 1 any owner and text only a beginning
 //   kAnswer      a: button of the open box
-//   kRun         Yes, then the run to its last box, answered OK; a: 1 try to close it meanwhile;
-//                text: the abort message it ends with instead of the outcome's
+//   kRun         Yes, then the run to its last box, answered OK; a: 1 try to close it meanwhile,
+//                2 post the screens' activation message meanwhile; text: the abort message it
+//                ends with instead of the outcome's
 //   kPost kSend  a: message, b: wParam, posted or sent to the screen; a sent one but
 //                WM_ENDSESSION must be answered TRUE
 //   kEndLoop     WM_QUIT to the screen's thread
@@ -421,7 +422,7 @@ bool FollowRun(Ctx& c, const Step& s) {
   HWND bar = GetDlgItem(c.form, kBar), label = GetDlgItem(c.form, kLabel), end = nullptr;
   string values, statuses = "|";
   std::atomic<int> entries = 0;
-  std::atomic<long long> session = -1;
+  std::atomic<long long> session = -1, defid = -1;
   std::atomic<ULONGLONG> since = GetTickCount64();
   std::atomic<bool> stop = false;
   // The bar only answers where the run pumps messages, so one query always waits there. The
@@ -438,15 +439,18 @@ bool FollowRun(Ctx& c, const Step& s) {
     }
   });
   // Sent messages wait for the run's next pump, so they go from a thread of their own, once the
-  // run is under way.
+  // run is under way. No control has the focus then: Enter must find no default button.
   std::thread closer;
   Until([&] { return entries > 0; }, 3000);
   const ULONGLONG yes = since = GetTickCount64();
   PostMessageW(GetDlgItem(c.box, IDYES), BM_CLICK, 0, 0);
   Until(
       [&] {
-        if (s.a && entries == 2 && !closer.joinable())
+        if (entries == 2 && !closer.joinable())
           closer = std::thread([&, w = c.form] {
+            if (s.a == 2) PostMessageW(w, WM_APP + 1, 0, 0);  // the screens' activation message
+            defid = (long long)Ask(w, DM_GETDEFID, 0, 0, 10000).value_or(-1);
+            if (s.a != 1) return;
             PostMessageW(w, WM_SYSCOMMAND, SC_CLOSE, 0);
             Ask(w, WM_CLOSE, 0, 0, 10000);
             session = (long long)Ask(w, WM_QUERYENDSESSION, 0, 0, 10000).value_or(-1);
@@ -460,7 +464,9 @@ bool FollowRun(Ctx& c, const Step& s) {
   sampler.join();
   if (closer.joinable()) closer.join();
   c.Say("status texts " + statuses);
-  c.Check(!s.a || !session, F("WM_QUERYENDSESSION during the run answered %lld", session.load()));
+  c.Check(s.a != 1 || !session,
+          F("WM_QUERYENDSESSION during the run answered %lld", session.load()));
+  c.Check(!defid, F("DM_GETDEFID during the run answered %llx", defid.load()));
   c.Check(statuses == "|" + kStatuses + (s.text ? "" : kLastStatus), "status texts " + statuses);
   c.Check(values == kValues + (s.text ? "" : kLastValue), "progress values " + values);
   c.Check(s.text || took >= 6990, F("the run took %.0f ms", took));
@@ -692,6 +698,7 @@ const Scenario kScenarios[] = {
     {"no-then-yes", 0, kToQuestion + Steps{{kAnswer, IDNO}, {kScreen, 1}, {kUntouched},
         {kClick, kStart}, {kScreen, 2}} + kInstalls},
     {"closes-refused-while-busy", 0, kToQuestion + Steps{{kRun, 1}, {kExit, 0}, {kInstalled}}},
+    {"activation-posted", 0, kToQuestion + Steps{{kRun, 2}, {kExit, 0}, {kInstalled}}},
     {"leave-at-agreement", 0, Steps{{kScreen, 0}, {kClick, kLeave}} + kLeft},
     {"close-box-at-agreement", 0, Steps{{kScreen, 0}, {kPost, WM_SYSCOMMAND, SC_CLOSE}} + kLeft},
     {"leave-at-confirmation", 0, kToConfirmation + Steps{{kClick, kQuit}, kLeaveBox,
