@@ -324,11 +324,11 @@ Steps operator+(Steps a, const Steps& b) {
 // install in C:\Tessaradyne; a .dvb held open without
 // sharing; org_TOOL held open for writing, shared for reading; the distribution on another file
 // system with its tool files read-only; C:\Tessaradyne a host symbolic link; DLLs named like
-// system ones beside setup.exe.
+// system ones beside setup.exe; the one-setup mutex held by the driver.
 // clang-format off
 enum Prep : unsigned { kNoOrgTool = 1, kMenuBlocked = 2, kOld = 4, kLocked = 16,
                        kHeldTemplate = 32, kCrossDrive = 64, kLink = 128, kPlant = 256,
-                       kNoSetup = 512 };
+                       kNoSetup = 512, kMutex = 1024 };
 // clang-format on
 
 struct Scenario {
@@ -664,6 +664,7 @@ bool Prepare(Ctx& c) {
   };
   if (p & kLocked) hold(*c.unplaced.insert(dvb).first, GENERIC_READ, 0);
   if (p & kHeldTemplate) hold("org_TOOL", GENERIC_WRITE, FILE_SHARE_READ);
+  if (p & kMutex) c.held.emplace_back(CreateMutexW(0, 0, L"Global\\Kestrelwin.Tessaradyne.Setup"));
   c.Check(!(p & kMenuBlocked) ||
               (fs::create_directory(c.dir / kMenu) && Write(c.dir / kMenu / "keep.txt", "keep")),
           "could not put a folder where the menu file goes");
@@ -734,6 +735,8 @@ const Scenario kScenarios[] = {
     {"close-at-leave-question", 0, kToConfirmation + Steps{{kClick, kQuit}, kLeaveBox,
         {kPost, WM_CLOSE}} + kLeft},
     {"second-instance", 0, Steps{{kScreen, 0}, {kSecond}} + kToQuestion + kInstalls},
+    {"setup-already-running", kMutex, {{kBox, 0, 'i', &kAlreadyRunning}, {kAnswer, IDOK},
+        {kExit, 4}, {kUntouched}}},
     {"read-only-cross-drive", kCrossDrive, kToQuestion + kInstalls},
     {"held-template", kHeldTemplate, kToQuestion + kInstalls},
     {"install-folder-is-link", kLink, kToQuestion + Steps{{kRun}, {kExit, 3}, {kInstalled}}},

@@ -69,10 +69,12 @@ bool AnotherSetupRuns(setup::win32::UniqueHandle& mutex) {
   return error == ERROR_ALREADY_EXISTS || (!mutex.valid() && error == ERROR_ACCESS_DENIED);
 }
 
-// The running installer's screen to the front, or the box it shows. Windows lets a program
-// that the user has just started give the foreground away.
-void BringOtherSetupForward() {
-  EnumWindows(
+// The running installer's screen to the front, or the box it shows; false when there is none
+// to be seen here. Windows lets a program that the user has just started give the foreground
+// away.
+bool BringOtherSetupForward() {
+  // The enumeration stops, reporting FALSE, at the screen it brought forward.
+  return !EnumWindows(
       [](HWND window, LPARAM) -> BOOL {
         wchar_t name[64];
         if (!IsWindowVisible(window) || GetClassNameW(window, name, 64) == 0 ||
@@ -90,6 +92,14 @@ void ShowError(const std::string& text) {
   MessageBoxW(nullptr, setup::win32::Wide(text).c_str(),
               setup::win32::Wide(setup::kBoxTitle).c_str(),
               MB_OK | MB_ICONERROR | MB_SETFOREGROUND | MB_TASKMODAL);
+}
+
+// The running installer belongs to another user's session, or a program holds its name: the
+// user who started this one must hear why nothing happens.
+void SayAnotherSetupRuns() {
+  MessageBoxW(nullptr, L"Tessaradyne のセットアップは既に実行中です。",
+              setup::win32::Wide(setup::kBoxTitle).c_str(),
+              MB_OK | MB_ICONINFORMATION | MB_SETFOREGROUND | MB_TASKMODAL);
 }
 
 void ShowUnexpectedFailure(const std::string& what) {
@@ -123,7 +133,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*command_
   RestrictDllSearch();
   setup::win32::UniqueHandle one_setup;
   if (AnotherSetupRuns(one_setup)) {
-    BringOtherSetupForward();
+    if (!BringOtherSetupForward()) SayAnotherSetupRuns();
     return setup::kExitAnotherSetup;
   }
   if (!LoadCommonControls()) {
