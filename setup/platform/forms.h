@@ -45,7 +45,7 @@ struct ControlSpec {
   FontSpec font;
   bool enabled = true;
   bool tab_stop = true;
-  std::optional<Rgb> text_colour;  // none: the system's text colour
+  std::optional<Rgb> text_colour;  // none, or in high contrast: the system's text colour
   bool word_wrap = false;
 };
 

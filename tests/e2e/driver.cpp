@@ -324,11 +324,11 @@ Steps operator+(Steps a, const Steps& b) {
 // install in C:\Tessaradyne; a .dvb held open without
 // sharing; org_TOOL held open for writing, shared for reading; the distribution on another file
 // system with its tool files read-only; C:\Tessaradyne a host symbolic link; DLLs named like
-// system ones beside setup.exe; the one-setup mutex held by the driver.
+// system ones beside setup.exe; the one-setup mutex held by the driver; high-contrast colours.
 // clang-format off
 enum Prep : unsigned { kNoOrgTool = 1, kMenuBlocked = 2, kOld = 4, kLocked = 16,
                        kHeldTemplate = 32, kCrossDrive = 64, kLink = 128, kPlant = 256,
-                       kNoSetup = 512, kMutex = 1024 };
+                       kNoSetup = 512, kMutex = 1024, kContrast = 2048 };
 // clang-format on
 
 struct Scenario {
@@ -522,9 +522,17 @@ bool Arrive(Ctx& c, long long screen) {
     // Its activation is posted after it shows and would undo keys typed before it has run.
     Shot(c.form, "confirmation");
     Sleep(300);
-    // Its sentence tells the user in blue to press 開始.
-    const auto blue = std::ranges::count_if(Pixels(GetDlgItem(c.form, 100 + F2::Label9), 1, {}),
-                                            [](DWORD px) { return (px & 0xFFFFFF) == 0xFF; });
+    // Its sentences in the system's text colour (black on the theme's black is unreadable), but
+    // the one that tells the user in blue to press 開始.
+    const auto in = [&](int label, COLORREF colour) {
+      return std::ranges::count_if(Pixels(GetDlgItem(c.form, 100 + label), 1, {}), [&](DWORD px) {
+        return RGB(px >> 16 & 0xFF, px >> 8 & 0xFF, px & 0xFF) == colour;
+      });
+    };
+    for (int label : {F2::Label12, F2::Label8})
+      c.Check(in(label, GetSysColor(COLOR_BTNTEXT)) > 20,
+              F("label %d not in the text colour", label));
+    const auto blue = in(F2::Label9, RGB(0, 0, 255));
     c.Check(blue > 20, F("Label9's text is not blue: %td blue pixels", blue));
     return c.Check(Until([&] { return FocusId(c.form) == kStart; }, 2000), "focus not on 開始");
   }
@@ -627,6 +635,15 @@ bool Do(Ctx& c, const Step& s) {
   return false;
 }
 
+// The face and text colours of a high-contrast theme, or those from before. Wine takes them, but
+// reports no such theme on (SPI_GETHIGHCONTRAST), nor lets one be set.
+void Contrast(bool on) {
+  static const int kElements[] = {COLOR_BTNFACE, COLOR_BTNTEXT, COLOR_WINDOWTEXT};
+  static COLORREF before[3], theme[] = {RGB(0, 0, 0), RGB(255, 255, 0), RGB(255, 255, 0)};
+  for (int i = 0; on && i < 3; ++i) before[i] = GetSysColor(kElements[i]);
+  SetSysColors(3, kElements, on ? theme : before);
+}
+
 // Lays out the scenario's distribution and drive C:, then starts setup.exe.
 bool Prepare(Ctx& c) {
   const unsigned p = c.s.prep;
@@ -664,6 +681,7 @@ bool Prepare(Ctx& c) {
   };
   if (p & kLocked) hold(*c.unplaced.insert(dvb).first, GENERIC_READ, 0);
   if (p & kHeldTemplate) hold("org_TOOL", GENERIC_WRITE, FILE_SHARE_READ);
+  if (p & kContrast) Contrast(true);
   if (p & kMutex) c.held.emplace_back(CreateMutexW(0, 0, L"Global\\Kestrelwin.Tessaradyne.Setup"));
   c.Check(!(p & kMenuBlocked) ||
               (fs::create_directory(c.dir / kMenu) && Write(c.dir / kMenu / "keep.txt", "keep")),
@@ -705,6 +723,8 @@ const Scenario kScenarios[] = {
     {"leave-at-confirmation", 0, kToConfirmation + Steps{{kClick, kQuit}, kLeaveBox,
         {kAnswer, IDNO}, {kKey, VK_ESCAPE, kQuit}, {kClick, kQuit}, kLeaveBox, {kAnswer, IDYES}} +
         kLeft},
+    {"high-contrast", kContrast, kToConfirmation + Steps{{kClick, kQuit}, kLeaveBox,
+        {kAnswer, IDYES}} + kLeft},
     // Tab order over enabled buttons only, never the list; Esc and a held Enter do nothing, on the
     // screens and on the questions.
     {"keyboard", 0, Steps{{kScreen, 0}, {kKey, VK_ESCAPE, kLeave}, {kKey, VK_TAB, kAgree},
@@ -770,6 +790,7 @@ int wmain(int argc, wchar_t** argv) {
     if (c.p.h.valid() && !ExitCode(c.p, 0) && !c.Check(false, "setup.exe still ran; ended it"))
       TerminateProcess(c.p.h.get(), 99) && ExitCode(c.p, 5000);
     if (s.prep & kLink) Host("rm", {L"-f", kInstall}, [] { return !fs::exists(kInstall); });
+    if (s.prep & kContrast) Contrast(false);
     std::printf("%s %s (%.1f s)\n", c.fails.empty() ? "PASS" : "FAIL", s.name,
                 (double(GetTickCount64()) - start) / 1000);
     for (const string& f : c.fails) std::printf("  - %s\n", f.c_str());

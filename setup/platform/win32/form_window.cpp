@@ -326,10 +326,17 @@ void Win32Form::OnCommand(WPARAM wparam, LPARAM lparam) {
 }
 
 LRESULT Win32Form::OnColourStatic(HDC dc, HWND control) {
-  // Labels are opaque in the window's own colour.
+  // Labels are opaque in the window's own colour, with the text colour that goes with it: the
+  // device context's default black would vanish on a high-contrast theme's black.
   SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+  SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
   const int index = GetDlgCtrlID(control) - kFirstControlId;
-  if (Control(index) == control) {
+  // A high-contrast theme's colours are chosen to be read: a fixed colour gives way to them.
+  HIGHCONTRASTW contrast{sizeof(contrast)};
+  const bool high_contrast =
+      SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof(contrast), &contrast, 0) != FALSE &&
+      (contrast.dwFlags & HCF_HIGHCONTRASTON) != 0;
+  if (Control(index) == control && !high_contrast) {
     if (const auto& colour = layout_.controls[static_cast<std::size_t>(index)].text_colour) {
       SetTextColor(dc, RGB(colour->r, colour->g, colour->b));
     }
