@@ -324,11 +324,12 @@ Steps operator+(Steps a, const Steps& b) {
 // install in C:\Tessaradyne; a .dvb held open without
 // sharing; org_TOOL held open for writing, shared for reading; the distribution on another file
 // system with its tool files read-only; C:\Tessaradyne a host symbolic link; DLLs named like
-// system ones beside setup.exe; the one-setup mutex held by the driver; high-contrast colours.
+// system ones beside setup.exe; the one-setup mutex held by the driver; high-contrast colours; a
+// .dvb held without delete sharing until deployment has started.
 // clang-format off
 enum Prep : unsigned { kNoOrgTool = 1, kMenuBlocked = 2, kOld = 4, kLocked = 16,
                        kHeldTemplate = 32, kCrossDrive = 64, kLink = 128, kPlant = 256,
-                       kNoSetup = 512, kMutex = 1024, kContrast = 2048 };
+                       kNoSetup = 512, kMutex = 1024, kContrast = 2048, kBriefLock = 4096 };
 // clang-format on
 
 struct Scenario {
@@ -423,14 +424,16 @@ bool FollowRun(Ctx& c, const Step& s) {
   string values, statuses = "|";
   std::atomic<int> entries = 0;
   std::atomic<long long> session = -1, defid = -1;
-  std::atomic<ULONGLONG> since = GetTickCount64();
+  std::atomic<ULONGLONG> since = GetTickCount64(), tool_menu = 0;  // when its status showed
   std::atomic<bool> stop = false;
   // The bar only answers where the run pumps messages, so one query always waits there. The
   // texts change only just before a pump.
   std::thread sampler([&] {
     for (int last = -1; !stop && IsWindow(bar); Sleep(1)) {
       const int value = int(Ask(bar, PBM_GETPOS).value_or(last));
-      if (!statuses.ends_with("|" + Name(label) + "|")) statuses += Name(label) + "|";
+      const string status = Name(label);
+      if (!statuses.ends_with("|" + status + "|")) statuses += status + "|";
+      if (status.starts_with("setup tool") && !tool_menu) tool_menu = GetTickCount64();
       if (value == std::exchange(last, value)) continue;
       values += F("%d/%lds ", value,
                   value < 100 ? std::lround(double(GetTickCount64() - since) / 1e3) : 0L);
@@ -446,6 +449,10 @@ bool FollowRun(Ctx& c, const Step& s) {
   PostMessageW(GetDlgItem(c.box, IDYES), BM_CLICK, 0, 0);
   Until(
       [&] {
+        // A scanner lets go of a tool file half a second into deployment, which starts after the
+        // menu step's one-second pause.
+        if ((c.s.prep & kBriefLock) && tool_menu && GetTickCount64() > tool_menu + 1500)
+          c.held.clear();
         if (entries == 2 && !closer.joinable())
           closer = std::thread([&, w = c.form] {
             if (s.a == 2) PostMessageW(w, WM_APP + 1, 0, 0);  // the screens' activation message
@@ -681,6 +688,7 @@ bool Prepare(Ctx& c) {
   };
   if (p & kLocked) hold(*c.unplaced.insert(dvb).first, GENERIC_READ, 0);
   if (p & kHeldTemplate) hold("org_TOOL", GENERIC_WRITE, FILE_SHARE_READ);
+  if (p & kBriefLock) hold(dvb, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE);
   if (p & kContrast) Contrast(true);
   if (p & kMutex) c.held.emplace_back(CreateMutexW(0, 0, L"Global\\Kestrelwin.Tessaradyne.Setup"));
   c.Check(!(p & kMenuBlocked) ||
@@ -759,6 +767,7 @@ const Scenario kScenarios[] = {
         {kExit, 4}, {kUntouched}}},
     {"read-only-cross-drive", kCrossDrive, kToQuestion + kInstalls},
     {"held-template", kHeldTemplate, kToQuestion + kInstalls},
+    {"brief-lock", kBriefLock, kToQuestion + kInstalls},
     {"install-folder-is-link", kLink, kToQuestion + Steps{{kRun}, {kExit, 3}, {kInstalled}}},
     {"platform", kNoSetup, {{kPlatform}}},
     {"loop-ended", 0, {{kScreen, 0}, {kEndLoop}, {kBox, 1, 'e', &kUnexpected}, {kAnswer, IDOK},
