@@ -14,7 +14,7 @@ target_compile_definitions(setup PRIVATE ${SETUP_WINDOWS_7})
 configure_file(setup/platform/win32/setup.rc.in setup.rc @ONLY)
 configure_file(setup/platform/win32/setup.exe.manifest.in setup.exe.manifest @ONLY)
 set_source_files_properties(${PROJECT_BINARY_DIR}/setup.rc PROPERTIES
-  OBJECT_DEPENDS ${PROJECT_BINARY_DIR}/setup.exe.manifest)
+  OBJECT_DEPENDS "${PROJECT_BINARY_DIR}/setup.exe.manifest;${PROJECT_SOURCE_DIR}/setup/platform/win32/setup.ico")
 
 if(MSVC)  # untested
   set_property(TARGET setup PROPERTY MSVC_RUNTIME_LIBRARY "MultiThreaded$<$<CONFIG:Debug>:Debug>")
