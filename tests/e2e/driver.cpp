@@ -424,7 +424,7 @@ bool FollowRun(Ctx& c, const Step& s) {
   string values, statuses = "|";
   std::atomic<int> entries = 0;
   std::atomic<long long> session = -1;
-  std::atomic<ULONGLONG> since = GetTickCount64(), tool_menu = 0;  // when its status showed
+  std::atomic<ULONGLONG> since = GetTickCount64(), tool_menu = 0;  // when "setup tool..." showed
   std::atomic<bool> stop = false;
   // The bar only answers where the run pumps messages, so one query always waits there. The
   // texts change only just before a pump.

@@ -111,20 +111,14 @@ void CheckInheritPermissions(const std::string& folder) {
   const std::string moved = folder + "\\moved.dvb", made = folder + "\\made.dvb";
   Write(moved, "moved");
   Write(made, "made");
-  PSECURITY_DESCRIPTOR sd = nullptr;
-  BOOL present = FALSE, defaulted = FALSE;
-  PACL denied = nullptr;
+  PSECURITY_DESCRIPTOR denied = nullptr;
   Expect(ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(D;;GR;;;WD)", SDDL_REVISION_1,
-                                                              &sd, nullptr) &&
-             GetSecurityDescriptorDacl(sd, &present, &denied, &defaulted) &&
-             SetNamedSecurityInfoW(Wide(moved).data(), SE_FILE_OBJECT,
-                                   DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
-                                   nullptr, nullptr, denied, nullptr) == ERROR_SUCCESS &&
+                                                              &denied, nullptr) &&
+             SetFileSecurityW(Wide(moved).c_str(), DACL_SECURITY_INFORMATION, denied) &&
              Dacl(moved) != Dacl(made),
          "everyone denied reading " + moved + ": " + Dacl(moved));
-  LocalFree(sd);
-  const Status s = g_fs.InheritPermissions(moved);
-  Expect(s.ok() && Dacl(moved) == Dacl(made),
+  LocalFree(denied);
+  Expect(g_fs.InheritPermissions(moved).ok() && Dacl(moved) == Dacl(made),
          "InheritPermissions gave " + Dacl(moved) + ", a new file has " + Dacl(made));
 }
 
