@@ -373,6 +373,16 @@ void CheckDesign(Ctx& c, const setup::FormSpec& f, long long screen) {
   c.Check(std::abs(frame.left + frame.right - work.left - work.right) <= 4 &&
               std::abs(frame.top + frame.bottom - work.top - work.bottom) <= 4,
           F("%snot centred on the work area: at %ld,%ld", at.c_str(), frame.left, frame.top));
+  // Wine draws the class's small icon in the title bar, dialog frame or not: our tile's blue
+  // shows there. The start question may cover the progress screen's.
+  const auto icon = [&] {
+    const std::vector<DWORD> px = Pixels(c.form, 1, {});
+    long tile = 0;
+    for (std::size_t i = 0; i < px.size() && i / std::size_t(frame.right - frame.left) < 32; ++i)
+      tile += (px[i] & 0xFFFFFF) == 0x1F4E9C && i % std::size_t(frame.right - frame.left) < 32;
+    return tile > 20;
+  };
+  c.Check(screen == 2 || Until(icon, 2000), at + "not our icon in the title bar");
   static const wchar_t* const kClasses[] = {L"Static", L"Button", L"ListBox", L"msctls_progress32"};
   for (const setup::ControlSpec& e : f.controls) {
     HWND w = GetDlgItem(c.form, 100 + e.id);
