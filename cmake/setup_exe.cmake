@@ -14,7 +14,7 @@ target_compile_definitions(setup PRIVATE ${SETUP_WINDOWS_7})
 configure_file(setup/platform/win32/setup.rc.in setup.rc @ONLY)
 configure_file(setup/platform/win32/setup.exe.manifest.in setup.exe.manifest @ONLY)
 set_source_files_properties(${PROJECT_BINARY_DIR}/setup.rc PROPERTIES
-  OBJECT_DEPENDS ${PROJECT_BINARY_DIR}/setup.exe.manifest)
+  OBJECT_DEPENDS "${PROJECT_BINARY_DIR}/setup.exe.manifest;${PROJECT_SOURCE_DIR}/setup/platform/win32/setup.ico")
 
 # High-entropy ASLR places a 64-bit program anywhere in its address space; a 32-bit one has no
 # such flag.

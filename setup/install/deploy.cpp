@@ -49,9 +49,13 @@ std::vector<std::string> DeployProgramFiles(FileSystem& files, const InstallLoca
     // Which files there are is unknown, so say which kinds stayed behind.
     return {"*.dvb", "*.bmp", "*.mns"};
   }
-  // Stable: kinds in their order, each in listing order.
-  std::ranges::stable_sort(names, {}, KindOf);
-  std::erase_if(names, [](const std::string& name) { return KindOf(name) == ToolFileKind::kNone; });
+  // Kinds in their order, each in listing order.
+  std::vector<std::string> tools;
+  for (const ToolFileKind kind : {ToolFileKind::kDvb, ToolFileKind::kBmp, ToolFileKind::kMns}) {
+    for (std::string& name : names) {
+      if (KindOf(name) == kind) tools.push_back(std::move(name));
+    }
+  }
   const auto record = [&](const std::string& name, FilePlacing::How how, std::string_view cause) {
     report({.how = how, .name = name, .cause = cause});
     if (how == FilePlacing::kNotPlaced) unplaced.push_back(name);
@@ -61,7 +65,7 @@ std::vector<std::string> DeployProgramFiles(FileSystem& files, const InstallLoca
   // there would send every file wherever it leads.
   std::unique_ptr<FolderHold> hold;
   if (const Status held = files.HoldFolder(locations.InstallDir, hold); !held.ok()) {
-    for (const std::string& name : names) record(name, FilePlacing::kNotPlaced, held.message());
+    for (const std::string& name : tools) record(name, FilePlacing::kNotPlaced, held.message());
     return unplaced;
   }
   // Started from inside the install folder: every file is in place already, and a move onto
@@ -69,7 +73,7 @@ std::vector<std::string> DeployProgramFiles(FileSystem& files, const InstallLoca
   const bool in_place = files.SameFolder(locations.SourceDir, locations.InstallDir);
   if (!in_place) RemoveTemporaryCopies(files, locations.InstallDir);
   bool first_menu = true;
-  for (const std::string& name : names) {
+  for (const std::string& name : tools) {
     const ToolFileKind kind = KindOf(name);
     // Installed bitmaps and menus stay, but for the first-listed menu and the generated one.
     const bool replace = kind == ToolFileKind::kDvb ||

@@ -131,6 +131,12 @@ def main(args):
                        "ProductName": "Tessaradyne", "FileDescription": "Tessaradyne Setup",
                        "OriginalFilename": "setup.exe"}.items():
         check(got.get(key) == value, f"{key}: {got.get(key)}", value)
+    # Explorer shows the first icon group: one, with the sizes Windows asks for, each image a PNG
+    # or a bitmap.
+    groups, images = pe.resources(14), pe.resources(3)  # RT_GROUP_ICON, RT_ICON
+    sizes = sorted(g[6 + 14 * i] or 256 for g in groups[:1] for i in range(g[4]))
+    check(len(groups) == 1 and sizes == [16, 32, 48, 256] and len(images) == len(sizes) and
+          all(i[:4] in (b"\x89PNG", b"(\0\0\0") for i in images), f"icon of {sizes} px", "16, 32, 48, 256")
     size_kb = len(data) / 1024
     check(size_kb <= max_kb, f"size: {size_kb:.0f} KB stripped (target {max_kb} KB)")
     print(f"exe: size_kb={size_kb:.0f} target_kb={max_kb} ratio={size_kb / max_kb:.2f}")

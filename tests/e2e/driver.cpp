@@ -302,8 +302,9 @@ void Shot(HWND w, const char* name) {
 //                open box if there is one
 //   kBox         text, b: icon (buttons go with it); a: 1 any owner and text only a beginning
 //   kAnswer      a: button of the open box
-//   kRun         Yes, then the run to its last box, answered OK; a: 1 try to close it meanwhile;
-//                text: the abort message it ends with instead of the outcome's
+//   kRun         Yes, then the run to its last box, answered OK; a: 1 try to close it meanwhile,
+//                2 post the screens' activation message meanwhile; text: the abort message it
+//                ends with instead of the outcome's
 //   kPost kSend  a: message, b: wParam, posted or sent to the screen; a sent one but
 //                WM_ENDSESSION must be answered TRUE
 //   kEndLoop     WM_QUIT to the screen's thread
@@ -339,11 +340,13 @@ Steps operator+(Steps a, const Steps& b) {
 // install in C:\Tessaradyne; a .dvb held open without
 // sharing; org_TOOL held open for writing, shared for reading; the distribution on another file
 // system with its tool files read-only; C:\Tessaradyne a host symbolic link; DLLs named like
-// system ones beside setup.exe.
+// system ones beside setup.exe; the one-setup mutex held by the driver; high-contrast colours; a
+// .dvb held without delete sharing until deployment has started.
 // clang-format off
 enum Prep : unsigned { kNoOrgTool = 1, kMenuBlocked = 2, kOld = 4, kLocked = 16,
                        kHeldTemplate = 32, kCrossDrive = 64, kLink = 128, kPlant = 256,
-                       kNoSetup = 512, kSilent = 1024, kLogged = 2048, kBogus = 4096 };
+                       kNoSetup = 512, kMutex = 1024, kContrast = 2048, kBriefLock = 4096,
+                       kSilent = 8192, kLogged = 16384, kBogus = 32768 };
 // clang-format on
 
 struct Scenario {
@@ -389,6 +392,16 @@ void CheckDesign(Ctx& c, const setup::FormSpec& f, long long screen) {
   c.Check(std::abs(frame.left + frame.right - work.left - work.right) <= 4 &&
               std::abs(frame.top + frame.bottom - work.top - work.bottom) <= 4,
           F("%snot centred on the work area: at %ld,%ld", at.c_str(), frame.left, frame.top));
+  // Wine draws the class's small icon in the title bar, dialog frame or not: our tile's blue
+  // shows there. The start question may cover the progress screen's.
+  const auto icon = [&] {
+    const std::vector<DWORD> px = Pixels(c.form, 1, {});
+    long tile = 0;
+    for (std::size_t i = 0; i < px.size() && i / std::size_t(frame.right - frame.left) < 32; ++i)
+      tile += (px[i] & 0xFFFFFF) == 0x1F4E9C && i % std::size_t(frame.right - frame.left) < 32;
+    return tile > 20;
+  };
+  c.Check(screen == 2 || Until(icon, 2000), at + "not our icon in the title bar");
   static const wchar_t* const kClasses[] = {L"Static", L"Button", L"ListBox", L"msctls_progress32"};
   for (const setup::ControlSpec& e : f.controls) {
     HWND w = GetDlgItem(c.form, 100 + e.id);
@@ -440,14 +453,16 @@ bool FollowRun(Ctx& c, const Step& s) {
   string values, statuses = "|";
   std::atomic<int> entries = 0;
   std::atomic<long long> session = -1;
-  std::atomic<ULONGLONG> since = GetTickCount64();
+  std::atomic<ULONGLONG> since = GetTickCount64(), tool_menu = 0;  // when "setup tool..." showed
   std::atomic<bool> stop = false;
   // The bar only answers where the run pumps messages, so one query always waits there. The
   // texts change only just before a pump.
   std::thread sampler([&] {
     for (int last = -1; !stop && IsWindow(bar); Sleep(1)) {
       const int value = int(Ask(bar, PBM_GETPOS).value_or(last));
-      if (!statuses.ends_with("|" + Name(label) + "|")) statuses += Name(label) + "|";
+      const string status = Name(label);
+      if (!statuses.ends_with("|" + status + "|")) statuses += status + "|";
+      if (status.starts_with("setup tool") && !tool_menu) tool_menu = GetTickCount64();
       if (value == std::exchange(last, value)) continue;
       values += F("%d/%lds ", value,
                   value < 100 ? std::lround(double(GetTickCount64() - since) / 1e3) : 0L);
@@ -463,8 +478,14 @@ bool FollowRun(Ctx& c, const Step& s) {
   PostMessageW(GetDlgItem(c.box, IDYES), BM_CLICK, 0, 0);
   Until(
       [&] {
+        // A scanner lets go of a tool file half a second into deployment, which starts after the
+        // menu step's one-second pause.
+        if ((c.s.prep & kBriefLock) && tool_menu && GetTickCount64() > tool_menu + 1500)
+          c.held.clear();
         if (s.a && entries == 2 && !closer.joinable())
           closer = std::thread([&, w = c.form] {
+            // The screens' activation message, as any program can post it.
+            if (s.a == 2) return (void)PostMessageW(w, WM_APP + 1, 0, 0);
             PostMessageW(w, WM_SYSCOMMAND, SC_CLOSE, 0);
             Ask(w, WM_CLOSE, 0, 0, 10000);
             session = (long long)Ask(w, WM_QUERYENDSESSION, 0, 0, 10000).value_or(-1);
@@ -478,7 +499,8 @@ bool FollowRun(Ctx& c, const Step& s) {
   sampler.join();
   if (closer.joinable()) closer.join();
   c.Say("status texts " + statuses);
-  c.Check(!s.a || !session, F("WM_QUERYENDSESSION during the run answered %lld", session.load()));
+  c.Check(s.a != 1 || !session,
+          F("WM_QUERYENDSESSION during the run answered %lld", session.load()));
   c.Check(statuses == "|" + kStatuses + (s.text ? "" : kLastStatus), "status texts " + statuses);
   c.Check(values == kValues + (s.text ? "" : kLastValue), "progress values " + values);
   c.Check(s.text || took >= 6990, F("the run took %.0f ms", took));
@@ -582,9 +604,17 @@ bool Arrive(Ctx& c, long long screen) {
     // Its activation is posted after it shows and would undo keys typed before it has run.
     Shot(c.form, "confirmation");
     Sleep(300);
-    // Its sentence tells the user in blue to press 開始.
-    const auto blue = std::ranges::count_if(Pixels(GetDlgItem(c.form, 100 + F2::Label9), 1, {}),
-                                            [](DWORD px) { return (px & 0xFFFFFF) == 0xFF; });
+    // Its sentences in the system's text colour (black on the theme's black is unreadable), but
+    // the one that tells the user in blue to press 開始.
+    const auto in = [&](int label, COLORREF colour) {
+      return std::ranges::count_if(Pixels(GetDlgItem(c.form, 100 + label), 1, {}), [&](DWORD px) {
+        return RGB(px >> 16 & 0xFF, px >> 8 & 0xFF, px & 0xFF) == colour;
+      });
+    };
+    for (int label : {F2::Label12, F2::Label8})
+      c.Check(in(label, GetSysColor(COLOR_BTNTEXT)) > 20,
+              F("label %d not in the text colour", label));
+    const auto blue = in(F2::Label9, RGB(0, 0, 255));
     c.Check(blue > 20, F("Label9's text is not blue: %td blue pixels", blue));
     return c.Check(Until([&] { return FocusId(c.form) == kStart; }, 2000), "focus not on 開始");
   }
@@ -652,6 +682,8 @@ bool Do(Ctx& c, const Step& s) {
       Proc second;
       const fs::path copy = c.dir.wstring() + L"-2";
       SetForegroundWindow(GetDesktopWindow());
+      // No control of a screen in the background has the focus: Enter has no button to press.
+      c.Check(Ask(c.form, DM_GETDEFID) == 0u, "DM_GETDEFID in the background named a button");
       if (!c.Check(Lay(copy, c.before) && Start(copy / "setup.exe", second, s.a ? L" /S" : L""),
                    "no second setup"))
         return false;
@@ -702,6 +734,15 @@ bool Do(Ctx& c, const Step& s) {
   return false;
 }
 
+// The face and text colours of a high-contrast theme, or those from before. Wine takes them, but
+// reports no such theme on (SPI_GETHIGHCONTRAST), nor lets one be set.
+void Contrast(bool on) {
+  static const int kElements[] = {COLOR_BTNFACE, COLOR_BTNTEXT, COLOR_WINDOWTEXT};
+  static COLORREF before[3], theme[] = {RGB(0, 0, 0), RGB(255, 255, 0), RGB(255, 255, 0)};
+  for (int i = 0; on && i < 3; ++i) before[i] = GetSysColor(kElements[i]);
+  SetSysColors(3, kElements, on ? theme : before);
+}
+
 // Lays out the scenario's distribution and drive C:, then starts setup.exe.
 bool Prepare(Ctx& c) {
   const unsigned p = c.s.prep;
@@ -739,6 +780,9 @@ bool Prepare(Ctx& c) {
   };
   if (p & kLocked) hold(*c.unplaced.insert(dvb).first, GENERIC_READ, 0);
   if (p & kHeldTemplate) hold("org_TOOL", GENERIC_WRITE, FILE_SHARE_READ);
+  if (p & kBriefLock) hold(dvb, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE);
+  if (p & kContrast) Contrast(true);
+  if (p & kMutex) c.held.emplace_back(CreateMutexW(0, 0, L"Global\\Kestrelwin.Tessaradyne.Setup"));
   c.Check(!(p & kMenuBlocked) ||
               (fs::create_directory(c.dir / kMenu) && Write(c.dir / kMenu / "keep.txt", "keep")),
           "could not put a folder where the menu file goes");
@@ -781,11 +825,14 @@ const Scenario kScenarios[] = {
     {"no-then-yes", 0, kToQuestion + Steps{{kAnswer, IDNO}, {kScreen, 1}, {kUntouched},
         {kClick, kStart}, {kScreen, 2}} + kInstalls},
     {"closes-refused-while-busy", 0, kToQuestion + Steps{{kRun, 1}, {kExit, 0}, {kInstalled}}},
+    {"activation-posted", 0, kToQuestion + Steps{{kRun, 2}, {kExit, 0}, {kInstalled}}},
     {"leave-at-agreement", 0, Steps{{kScreen, 0}, {kClick, kLeave}} + kLeft},
     {"close-box-at-agreement", 0, Steps{{kScreen, 0}, {kPost, WM_SYSCOMMAND, SC_CLOSE}} + kLeft},
     {"leave-at-confirmation", 0, kToConfirmation + Steps{{kClick, kQuit}, kLeaveBox,
         {kAnswer, IDNO}, {kKey, VK_ESCAPE, kQuit}, {kClick, kQuit}, kLeaveBox, {kAnswer, IDYES}} +
         kLeft},
+    {"high-contrast", kContrast, kToConfirmation + Steps{{kClick, kQuit}, kLeaveBox,
+        {kAnswer, IDYES}} + kLeft},
     // Tab order over enabled buttons only, never the list; Esc and a held Enter do nothing, on the
     // screens and on the questions.
     {"keyboard", 0, Steps{{kScreen, 0}, {kKey, VK_ESCAPE, kLeave}, {kKey, VK_TAB, kAgree},
@@ -816,8 +863,11 @@ const Scenario kScenarios[] = {
     {"close-at-leave-question", 0, kToConfirmation + Steps{{kClick, kQuit}, kLeaveBox,
         {kPost, WM_CLOSE}} + kLeft},
     {"second-instance", 0, Steps{{kScreen, 0}, {kSecond}} + kToQuestion + kInstalls},
+    {"setup-already-running", kMutex, {{kBox, 0, 'i', &kAlreadyRunning}, {kAnswer, IDOK},
+        {kExit, 4}, {kUntouched}}},
     {"read-only-cross-drive", kCrossDrive, kToQuestion + kInstalls},
     {"held-template", kHeldTemplate, kToQuestion + kInstalls},
+    {"brief-lock", kBriefLock, kToQuestion + kInstalls},
     {"install-folder-is-link", kLink, kToQuestion + Steps{{kRun}, {kExit, 3}, {kInstalled}}},
     {"platform", kNoSetup, {{kPlatform}}},
     {"silent", kSilent | kLogged, {{kQuiet, 0}, {kInstalled}, {kLog, 0}}},
@@ -858,6 +908,7 @@ int wmain(int argc, wchar_t** argv) {
     if (c.p.h.valid() && !ExitCode(c.p, 0) && !c.Check(false, "setup.exe still ran; ended it"))
       TerminateProcess(c.p.h.get(), 99) && ExitCode(c.p, 5000);
     if (s.prep & kLink) Host("rm", {L"-f", kInstall}, [] { return !fs::exists(kInstall); });
+    if (s.prep & kContrast) Contrast(false);
     std::printf("%s %s (%.1f s)\n", c.fails.empty() ? "PASS" : "FAIL", s.name,
                 (double(GetTickCount64()) - start) / 1000);
     for (const string& f : c.fails) std::printf("  - %s\n", f.c_str());

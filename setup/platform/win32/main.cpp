@@ -92,8 +92,10 @@ BOOL CALLBACK BringForwardIfSetup(HWND window, LPARAM) {
   return FALSE;
 }
 
-void BringOtherSetupForward() {
-  EnumWindows(BringForwardIfSetup, 0);
+// False when there is no screen to be seen here: the enumeration stops, reporting FALSE, at the
+// screen it brought forward.
+bool BringOtherSetupForward() {
+  return !EnumWindows(BringForwardIfSetup, 0);
 }
 
 // A box of its own, for when no screen is there to own it.
@@ -183,9 +185,12 @@ int Run(Startup& startup, const setup::Options& options, HINSTANCE instance) {
   }
   setup::win32::UniqueHandle one_setup;
   if (AnotherSetupRuns(one_setup)) {
-    if (startup.log) startup.log->Line("another setup is running");
-    // A deployment tool's run leaves the other installer alone.
-    if (!startup.silent()) BringOtherSetupForward();
+    // A deployment tool's run leaves the other installer alone. The running installer may belong
+    // to another user's session, or a program may hold its name: the user who started this one
+    // must hear why nothing happens.
+    if (startup.silent() || !BringOtherSetupForward()) {
+      startup.Tell("Tessaradyne のセットアップは既に実行中です。", MB_ICONINFORMATION);
+    }
     return startup.Finish(setup::kExitAnotherSetup);
   }
   try {
