@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "setup/screens/setup1.h"
@@ -11,12 +12,8 @@ namespace setup {
 namespace {
 
 TEST(StartUpTest, ArgumentsAskForWhatTheySay) {
-  struct Row {
-    std::vector<std::string> arguments;
-    bool silent, usage;
-    const char *log, *unknown;
-  };
-  const Row rows[] = {
+  // Arguments, then what they ask for: silent, usage, the log's path, the first not understood.
+  const std::tuple<std::vector<std::string>, bool, bool, std::string, std::string> rows[] = {
       {{}, false, false, "", ""},
       {{"/S"}, true, false, "", ""},
       {{"/quiet", "/LOG=C:\\Logs\\A b.log"}, true, false, "C:\\Logs\\A b.log", ""},
@@ -25,12 +22,11 @@ TEST(StartUpTest, ArgumentsAskForWhatTheySay) {
       {{"/S", "-S", "/x"}, true, false, "", "-S"},
       {{"/silent"}, false, false, "", "/silent"},
   };
-  for (const Row& row : rows) {
-    const Options options = ParseArguments(row.arguments);
-    EXPECT_EQ(options.silent, row.silent) << row.arguments.size();
-    EXPECT_EQ(options.usage, row.usage) << row.arguments.size();
-    EXPECT_EQ(options.log, row.log);
-    EXPECT_EQ(options.unknown, row.unknown);
+  for (const auto& [arguments, silent, usage, log, unknown] : rows) {
+    const Options options = ParseArguments(arguments);
+    EXPECT_EQ(std::tie(options.silent, options.usage, options.log, options.unknown),
+              std::tie(silent, usage, log, unknown))
+        << arguments.size() << " " << unknown;
   }
 }
 

@@ -41,21 +41,26 @@ struct FaultState {
   }
 };
 
-struct FaultReadable final : ReadableFile {
-  FaultReadable(std::unique_ptr<ReadableFile> f, std::shared_ptr<FaultState> s, std::string p)
+// An opened file, whose calls count and fail as the file system's do.
+template <class File>
+struct FaultFile : File {
+  FaultFile(std::unique_ptr<File> f, std::shared_ptr<FaultState> s, std::string p)
       : inner(std::move(f)), state(std::move(s)), path(std::move(p)) {}
-  Status Read(std::span<char> buffer, std::size_t& got) override {
-    return state->Run("read " + path, [&] { return inner->Read(buffer, got); });
-  }
-  std::unique_ptr<ReadableFile> inner;
+  std::unique_ptr<File> inner;
   std::shared_ptr<FaultState> state;
   std::string path;
 };
 
+struct FaultReadable final : FaultFile<ReadableFile> {
+  using FaultFile::FaultFile;
+  Status Read(std::span<char> buffer, std::size_t& got) override {
+    return state->Run("read " + path, [&] { return inner->Read(buffer, got); });
+  }
+};
+
 // A lost write makes the close fail too, as the real files do.
-struct FaultWritable final : WritableFile {
-  FaultWritable(std::unique_ptr<WritableFile> f, std::shared_ptr<FaultState> s, std::string p)
-      : inner(std::move(f)), state(std::move(s)), path(std::move(p)) {}
+struct FaultWritable final : FaultFile<WritableFile> {
+  using FaultFile::FaultFile;
   Status Append(std::string_view bytes) override {
     Status s = state->Run("append " + path, [&] { return inner->Append(bytes); });
     lost = lost || !s.ok();
@@ -67,9 +72,6 @@ struct FaultWritable final : WritableFile {
       return !s.ok() || !lost ? s : Status::Error(StatusCode::kIoError, "lost write " + path);
     });
   }
-  std::unique_ptr<WritableFile> inner;
-  std::shared_ptr<FaultState> state;
-  std::string path;
   bool lost = false;
 };
 
@@ -96,24 +98,13 @@ class FaultFileSystem final : public FileSystem {
   const FaultState& state() const { return *state_; }
 
   Status OpenForReading(const std::string& path, std::unique_ptr<ReadableFile>& file) override {
-    std::unique_ptr<ReadableFile> inner;
-    Status s = state_->Run("open " + path, [&] { return inner_.OpenForReading(path, inner); });
-    if (s.ok()) file = std::make_unique<FaultReadable>(std::move(inner), state_, path);
-    return s;
+    return Open<FaultReadable>("open", path, file, &FileSystem::OpenForReading);
   }
   Status OpenForWriting(const std::string& path, std::unique_ptr<WritableFile>& file) override {
-    std::unique_ptr<WritableFile> inner;
-    Status s =
-        state_->Run("open-for-writing " + path, [&] { return inner_.OpenForWriting(path, inner); });
-    if (s.ok()) file = std::make_unique<FaultWritable>(std::move(inner), state_, path);
-    return s;
+    return Open<FaultWritable>("open-for-writing", path, file, &FileSystem::OpenForWriting);
   }
   Status OpenForAppending(const std::string& path, std::unique_ptr<WritableFile>& file) override {
-    std::unique_ptr<WritableFile> inner;
-    Status s = state_->Run("open-for-appending " + path,
-                           [&] { return inner_.OpenForAppending(path, inner); });
-    if (s.ok()) file = std::make_unique<FaultWritable>(std::move(inner), state_, path);
-    return s;
+    return Open<FaultWritable>("open-for-appending", path, file, &FileSystem::OpenForAppending);
   }
   Status MakeFolder(const std::string& path) override {
     return state_->Run("make-folder " + path, [&] { return inner_.MakeFolder(path); });
@@ -159,6 +150,15 @@ class FaultFileSystem final : public FileSystem {
   }
 
  private:
+  template <class Wrapper, class File>
+  Status Open(const char* call, const std::string& path, std::unique_ptr<File>& file,
+              Status (FileSystem::*open)(const std::string&, std::unique_ptr<File>&)) {
+    std::unique_ptr<File> inner;
+    Status s = state_->Run(call + (" " + path), [&] { return (inner_.*open)(path, inner); });
+    if (s.ok()) file = std::make_unique<Wrapper>(std::move(inner), state_, path);
+    return s;
+  }
+
   FileSystem& inner_;
   std::shared_ptr<FaultState> state_ = std::make_shared<FaultState>();
 };
