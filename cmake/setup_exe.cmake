@@ -14,16 +14,34 @@ target_compile_definitions(setup PRIVATE ${SETUP_WINDOWS_7})
 configure_file(setup/platform/win32/setup.rc.in setup.rc @ONLY)
 configure_file(setup/platform/win32/setup.exe.manifest.in setup.exe.manifest @ONLY)
 set_source_files_properties(${PROJECT_BINARY_DIR}/setup.rc PROPERTIES
-  OBJECT_DEPENDS ${PROJECT_BINARY_DIR}/setup.exe.manifest)
+  OBJECT_DEPENDS "${PROJECT_BINARY_DIR}/setup.exe.manifest;${PROJECT_SOURCE_DIR}/setup/platform/win32/setup.ico")
 
+# High-entropy ASLR places a 64-bit program anywhere in its address space; a 32-bit one has no
+# such flag.
+set(setup_64_bit $<EQUAL:${CMAKE_SIZEOF_VOID_P},8>)
 if(MSVC)  # untested
   set_property(TARGET setup PROPERTY MSVC_RUNTIME_LIBRARY "MultiThreaded$<$<CONFIG:Debug>:Debug>")
-  target_link_options(setup PRIVATE /MANIFEST:NO /DYNAMICBASE /NXCOMPAT /HIGHENTROPYVA
+  target_link_options(setup PRIVATE /MANIFEST:NO /DYNAMICBASE /NXCOMPAT
+    $<${setup_64_bit}:/HIGHENTROPYVA>
     # Load-time dependencies come from System32 only.
     /DEPENDENTLOADFLAG:0x800)
 else()
+  if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+    # MinGW GCC 12 crashes in link-time optimisation (binds_to_current_def_p) on some programs
+    # it splits into partitions; one partition avoids it, and a program this size needs no more.
+    target_link_options(setup PRIVATE -flto-partition=one)
+  endif()
   # No link time in the header (--no-insert-timestamp): two builds of one commit are the same bytes.
   target_link_options(setup PRIVATE -municode -static
-    -Wl,--dynamicbase,--nxcompat,--high-entropy-va,--gc-sections,--no-insert-timestamp
-    $<$<NOT:$<CONFIG:Debug>>:-s>)
+    -Wl,--dynamicbase,--nxcompat,--gc-sections,--no-insert-timestamp
+    $<${setup_64_bit}:-Wl,--high-entropy-va> $<$<NOT:$<CONFIG:Debug>>:-s>)
+  # libstdc++'s default terminate handler prints the escaping exception's type, demangled, on
+  # stderr and then aborts; a windowed program has no stderr to show it on. Taking abort itself
+  # leaves out the demangler and the printf it uses (45 KB); what a terminate does is the same.
+  # 32-bit Windows puts an underscore before every C and C++ symbol. GNU ld only: lld has no
+  # --defsym for Windows.
+  set(prefix $<$<NOT:${setup_64_bit}>:_>)
+  set(handler ${prefix}_ZN9__gnu_cxx27__verbose_terminate_handlerEv)
+  target_link_options(setup PRIVATE
+    $<$<CXX_COMPILER_ID:GNU>:-Wl,--defsym=${handler}=${prefix}abort>)
 endif()

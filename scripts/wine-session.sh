@@ -72,7 +72,9 @@ e2e_restart() {
 
 # e2e_prepare <dpi>: the Japanese faces the screens name, which Wine lacks, stood in for by the
 # IPA fonts; one virtual desktop, which draws window frames without a window manager; the DPI;
-# and no debugger for a program that crashes, which would hold its files open.
+# and no debugger for a program that crashes, which would hold its files open. 32-bit programs
+# read HKLM\Software through its 32-bit view (Wow6432Node), so the debugger is left out there
+# too.
 e2e_prepare() {
   iconv -f UTF-8 -t UTF-16 >"$E2E_TMP/prepare.reg" <<EOF
 Windows Registry Editor Version 5.00
@@ -94,6 +96,9 @@ Windows Registry Editor Version 5.00
 "LogPixels"=dword:$(printf %08x "$1")
 
 [HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\AeDebug]
+"Debugger"=""
+
+[HKEY_LOCAL_MACHINE\Software\Wow6432Node\Microsoft\Windows NT\CurrentVersion\AeDebug]
 "Debugger"=""
 EOF
   wine regedit /S "$(e2e_winpath "$E2E_TMP/prepare.reg")" </dev/null >/dev/null 2>&1

@@ -6,9 +6,11 @@
 #     checks that osslsigncode accepts the signature against that certificate and refuses the
 #     copy with one byte changed.
 #     Leaves the signed copy as <out-dir>/setup.exe, for the happy path under Wine.
-#   tests/ship_test.sh repro
-#     Builds setup.exe (preset mingw) twice, from copies of the tracked files in two scratch
-#     folders, one after the other, and compares the bytes.
+#   tests/ship_test.sh repro [preset...]
+#     Builds setup.exe twice with each preset (mingw and mingw-i686 unless named), from copies of
+#     the tracked files in two scratch folders, one after the other, and compares the bytes.
+#     With REPRO_FIRST=yes the first of the two is the one already built in this tree's build/
+#     (the test command's, just made), and only the second is built anew.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 tmp=$(mktemp -d /tmp/setup-ship.XXXXXX)
@@ -41,17 +43,27 @@ open(sys.argv[1], "wb").write(d)' "$tmp/tampered.exe"
 }
 
 repro() {
-  local side exes=()
-  for side in first second-tree; do
+  local side sides=(first second-tree) first=$tmp/first preset presets=("$@") failed=0
+  [ $# -gt 0 ] || presets=(mingw mingw-i686)
+  if [ "${REPRO_FIRST:-}" = yes ]; then sides=(second-tree) first=$root; fi
+  for side in "${sides[@]}"; do
     mkdir -p "$tmp/$side"
     git -C "$root" ls-files -z | (cd "$root" && tar --null -T - -cf -) | tar -xf - -C "$tmp/$side"
-    (cd "$tmp/$side" && cmake --preset mingw >/dev/null &&
-      cmake --build --preset mingw -j2 --target setup >/dev/null)
-    exes+=("$tmp/$side/build/mingw/setup.exe")
+    for preset in "${presets[@]}"; do
+      (cd "$tmp/$side" && cmake --preset "$preset" >/dev/null &&
+        cmake --build --preset "$preset" -j2 --target setup >/dev/null)
+    done
   done
-  sha256sum "${exes[@]}" | sed "s|$tmp/|repro: |"
-  python3 "$root/tests/e2e/check_exe.py" --diff "${exes[@]}"
-  echo "repro: the two builds are the same bytes"
+  for preset in "${presets[@]}"; do
+    local exes=("$first/build/$preset/setup.exe" "$tmp/second-tree/build/$preset/setup.exe")
+    sha256sum "${exes[@]}" | sed "s|$tmp/|repro: |; s|$root/|repro: this tree: |"
+    if python3 "$root/tests/e2e/check_exe.py" --diff "${exes[@]}"; then
+      echo "repro: the two $preset builds are the same bytes"
+    else
+      failed=1
+    fi
+  done
+  return "$failed"
 }
 
 "${1:?usage: tests/ship_test.sh sign <setup.exe> <out-dir> | repro}" "${@:2}"

@@ -18,5 +18,6 @@ inline const std::string kUnreadable = "ツールメニューファイルを読�
 inline const std::string kUnwritable = "ツールメニューファイルへの書き込みができません!!  ";
 inline const std::string kNoSystemFolder = "システムフォルダーを取得できません!!  ";
 inline const std::string kUnexpected = "セットアップ中に予期しないエラーが発生しました。";
+inline const std::string kAlreadyRunning = "Tessaradyne のセットアップは既に実行中です。";
 
 }  // namespace texts

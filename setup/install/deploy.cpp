@@ -1,6 +1,8 @@
 #include "setup/install/deploy.h"
 
 #include <algorithm>
+#include <memory>
+#include <utility>
 
 #include "setup/install/placement.h"
 #include "setup/install/tool_menu.h"  // kMenuFileName
@@ -37,57 +39,71 @@ ToolFileKind KindOf(std::string_view name) {
   return ToolFileKind::kNone;
 }
 
-std::vector<std::string> DeployProgramFiles(FileSystem& files, const InstallLocations& locations) {
+std::vector<std::string> DeployProgramFiles(FileSystem& files, const InstallLocations& locations,
+                                            const std::function<void(const FilePlacing&)>& report) {
   // An existing folder is the reinstall case; one that cannot be made shows below.
   (void)files.MakeFolder(locations.InstallDir);
 
-  std::vector<std::string> names;
+  std::vector<std::string> names, unplaced;
   if (!files.ListFiles(locations.SourceDir, names).ok()) {
     // Which files there are is unknown, so say which kinds stayed behind.
     return {"*.dvb", "*.bmp", "*.mns"};
   }
-  std::vector<std::string> dvb, bmp, mns;
-  for (std::string& name : names) {
-    switch (KindOf(name)) {
-      case ToolFileKind::kDvb:
-        dvb.push_back(std::move(name));
-        break;
-      case ToolFileKind::kBmp:
-        bmp.push_back(std::move(name));
-        break;
-      case ToolFileKind::kMns:
-        mns.push_back(std::move(name));
-        break;
-      case ToolFileKind::kNone:
-        break;
+  // Kinds in their order, each in listing order.
+  std::vector<std::string> tools;
+  for (const ToolFileKind kind : {ToolFileKind::kDvb, ToolFileKind::kBmp, ToolFileKind::kMns}) {
+    for (std::string& name : names) {
+      if (KindOf(name) == kind) tools.push_back(std::move(name));
     }
   }
-  std::vector<std::string> unplaced;
-  // A link planted where the install folder belongs would redirect every file to wherever it
-  // leads; only a real folder (made now or left by an earlier install) takes them.
-  if (files.Inspect(locations.InstallDir).kind != EntryKind::kFolder) {
-    for (auto* kind : {&dvb, &bmp, &mns})
-      unplaced.insert(unplaced.end(), kind->begin(), kind->end());
+  const auto record = [&](const std::string& name, FilePlacing::How how, std::string_view cause) {
+    report({.how = how, .name = name, .cause = cause});
+    if (how == FilePlacing::kNotPlaced) unplaced.push_back(name);
+  };
+
+  // Held, the folder cannot be swapped for a link between this check and the last move: a link
+  // there would send every file wherever it leads.
+  std::unique_ptr<FolderHold> hold;
+  if (const Status held = files.HoldFolder(locations.InstallDir, hold); !held.ok()) {
+    for (const std::string& name : tools) record(name, FilePlacing::kNotPlaced, held.message());
     return unplaced;
   }
   // Started from inside the install folder: every file is in place already, and a move onto
   // itself must never cost the file.
-  if (files.SameFolder(locations.SourceDir, locations.InstallDir)) return {};
-  RemoveTemporaryCopies(files, locations.InstallDir);
-
-  const auto place = [&](const std::string& name, bool replace) {
-    const Status s = PlaceFile(files, InFolder(locations.SourceDir, name),
-                               InFolder(locations.InstallDir, name), replace);
-    // A kept installed copy is the designed reinstall behaviour, not a failure.
-    if (!s.ok() && !(!replace && s.code() == StatusCode::kAlreadyExists)) {
-      unplaced.push_back(name);
+  const bool in_place = files.SameFolder(locations.SourceDir, locations.InstallDir);
+  if (!in_place) RemoveTemporaryCopies(files, locations.InstallDir);
+  bool first_menu = true;
+  for (const std::string& name : tools) {
+    const ToolFileKind kind = KindOf(name);
+    // Installed bitmaps and menus stay, but for the first-listed menu and the generated one.
+    const bool replace = kind == ToolFileKind::kDvb ||
+                         (kind == ToolFileKind::kMns && (std::exchange(first_menu, false) ||
+                                                         EqualsIgnoringCase(name, kMenuFileName)));
+    if (in_place) {
+      record(name, FilePlacing::kPlaced, {});
+      continue;
     }
-  };
-  for (const std::string& name : dvb) place(name, true);
-  for (const std::string& name : bmp) place(name, false);
-  for (std::size_t i = 0; i < mns.size(); ++i) {
-    place(mns[i], i == 0 || EqualsIgnoringCase(mns[i], kMenuFileName));
+    const std::string target = InFolder(locations.InstallDir, name);
+    Status s = PlaceFile(files, InFolder(locations.SourceDir, name), target, replace);
+    if (s.ok()) s = files.InheritPermissions(target);
+    if (s.ok()) {
+      record(name, FilePlacing::kPlaced, {});
+    } else if (!replace && s.code() == StatusCode::kAlreadyExists) {
+      record(name, FilePlacing::kKept, {});
+    } else {
+      record(name, FilePlacing::kNotPlaced, s.message());
+    }
   }
+  // Without its program the tool does nothing, whatever else landed: an emptied distribution
+  // or a repair of a deleted install folder must not pass for an install.
+  std::vector<std::string> installed;
+  const bool has_program = files.ListFiles(locations.InstallDir, installed).ok() &&
+                           std::ranges::any_of(installed, [](const std::string& n) {
+                             return KindOf(n) == ToolFileKind::kDvb;
+                           });
+  const bool named = std::ranges::any_of(
+      unplaced, [](const std::string& n) { return KindOf(n) == ToolFileKind::kDvb; });
+  if (!has_program && !named) unplaced.push_back("*.dvb");
   return unplaced;
 }
 

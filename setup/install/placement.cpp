@@ -37,12 +37,24 @@ class ReadOnlyTarget {
   bool done_ = false;
 };
 
-// A rename reported as failed may still have happened (a network share that lost its answer):
-// the file is placed when it has surely left `from` and stands at `to`. Surely: the source is
-// removed after a copy on this word.
-bool RenameHappened(FileSystem& files, const std::string& from, const std::string& to) {
-  return files.Inspect(from).kind == EntryKind::kNone && files.Inspect(to).kind == EntryKind::kFile;
-}
+// What a rename is about to move, so that a rename reported as failed (a network share that lost
+// its answer) can still count as done: the file at `to` must be that very file. A look at the
+// source would not do: if it vanished (a virus scanner's quarantine) while the rename failed,
+// the old file still stands at `to`, and removing the source on that word would lose the new one.
+class Moving {
+ public:
+  Moving(FileSystem& files, const std::string& from) : files_(files) {
+    if (!files.Identify(from, id_).ok()) id_ = {};
+  }
+  bool Arrived(const std::string& to) const {
+    FileId there;
+    return id_ != FileId{} && files_.Identify(to, there).ok() && there == id_;
+  }
+
+ private:
+  FileSystem& files_;
+  FileId id_;
+};
 
 }  // namespace
 
@@ -76,9 +88,10 @@ Status PlaceFile(FileSystem& files, const std::string& from, const std::string& 
   if (replace) {
     if (Status s = mark.Clear(); !s.ok()) return s;
   }
+  const Moving source(files, from);
   Status renamed = files.Rename(from, to, replace);
   if (renamed.code() != StatusCode::kNotSameVolume) {
-    if (renamed.ok() || RenameHappened(files, from, to)) {
+    if (renamed.ok() || source.Arrived(to)) {
       mark.Done();
       return Status::Ok();
     }
@@ -97,8 +110,9 @@ Status PlaceFile(FileSystem& files, const std::string& from, const std::string& 
     if (copied.ok()) break;
     if (copied.code() != StatusCode::kAlreadyExists || n == kCopyNames) return copied;
   }
+  const Moving copied(files, copy);
   renamed = files.Rename(copy, to, replace);
-  if (!renamed.ok() && !RenameHappened(files, copy, to)) return renamed;
+  if (!renamed.ok() && !copied.Arrived(to)) return renamed;
   (void)copy_made.release();
   mark.Done();
   // Placed. A source that stays (a CD) costs nothing but the space it already took.

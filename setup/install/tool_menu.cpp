@@ -156,8 +156,9 @@ void ToolMenuBuilder::Finish(std::string& menu) {
   line_open_ = false;
 }
 
-MenuOutcome GenerateToolMenu(FileSystem& files, System& system, const InstallLocations& locations) {
-  const CodePage& code_page = system.AnsiCodePage();
+MenuOutcome GenerateToolMenu(FileSystem& files, const CodePage& code_page,
+                             const InstallLocations& locations,
+                             const std::function<void()>& pause) {
   const std::string temporary = InFolder(locations.SourceDir, kMenuTempName);
   // A killed run's leftover would otherwise be written through, read-only mark and all.
   (void)RemoveFile(files, temporary);
@@ -200,7 +201,7 @@ MenuOutcome GenerateToolMenu(FileSystem& files, System& system, const InstallLoc
     writable = menu_file.Append(menu);
   }
 
-  system.Sleep(1000);
+  pause();
 
   if (!writable || !menu_file.Install(InFolder(locations.SourceDir, kMenuFileName))) {
     return {kUnwritableMenuReason};

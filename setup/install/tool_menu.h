@@ -3,6 +3,7 @@
 // install folder in place of each "xxxxx".
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -61,8 +62,9 @@ struct MenuOutcome {
 };
 
 // Reads the template while writing the menu from it under the temporary name (a leftover of a
-// killed run is removed first), pauses, then puts the menu file in place in the source folder,
-// replacing an older one. Nothing of the menu is left when it fails.
-MenuOutcome GenerateToolMenu(FileSystem& files, System& system, const InstallLocations& locations);
+// killed run is removed first), calls `pause`, then puts the menu file in place in the source
+// folder, replacing an older one. Nothing of the menu is left when it fails.
+MenuOutcome GenerateToolMenu(FileSystem& files, const CodePage& code_page,
+                             const InstallLocations& locations, const std::function<void()>& pause);
 
 }  // namespace setup

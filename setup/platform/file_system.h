@@ -40,14 +40,26 @@ enum class EntryKind : std::uint8_t {
   kNone,     // nothing there
   kUnknown,  // it cannot be looked at: whether anything is there is not known
   kFile,     // a plain file
-  kFolder,  // a plain folder
-  kLink,    // a symbolic link or junction (reparse point), whatever it leads to
-  kOther,   // a device, pipe or the like
+  kFolder,   // a plain folder
+  kLink,     // a symbolic link or junction (reparse point), whatever it leads to
+  kOther,    // a device, pipe or the like
 };
 
 struct Entry {
   EntryKind kind = EntryKind::kNone;
   bool read_only = false;  // the read-only attribute
+};
+
+// Which file a path names: its volume and its number there, whatever the path's spelling.
+struct FileId {
+  std::uint64_t volume = 0, file = 0;
+  friend bool operator==(const FileId&, const FileId&) = default;
+};
+
+// While it lives, the folder it holds can be neither renamed, nor removed, nor replaced.
+class FolderHold {
+ public:
+  virtual ~FolderHold() = default;
 };
 
 class FileSystem {
@@ -60,6 +72,9 @@ class FileSystem {
   // Creates the file, or empties an existing one, for appending. Where the system allows it,
   // nobody else may open the file until it is closed or abandoned.
   virtual Status OpenForWriting(const std::string& path, std::unique_ptr<WritableFile>& file) = 0;
+  // Opens the file for adding at its end, making it if it is missing. Each Append reaches the
+  // system at once, and others may read and append meanwhile.
+  virtual Status OpenForAppending(const std::string& path, std::unique_ptr<WritableFile>& file) = 0;
   // Fails with kAlreadyExists when there is anything at the path.
   virtual Status MakeFolder(const std::string& path) = 0;
   // Names (no folder part) of the folder's plain files, in the order the file system gives
@@ -79,6 +94,14 @@ class FileSystem {
   virtual Status SetReadOnly(const std::string& path, bool read_only) = 0;
   // True when both paths name one existing folder, however spelled or linked.
   virtual bool SameFolder(const std::string& a, const std::string& b) = 0;
+  // The identity of what is at the path itself: a link at its end is not followed.
+  virtual Status Identify(const std::string& path, FileId& id) = 0;
+  // Gives the file the permissions its folder passes on to files made in it, dropping those it
+  // brought along, as a copy made there would have. Succeeds where the volume keeps none.
+  virtual Status InheritPermissions(const std::string& path) = 0;
+  // Holds the folder at the path until `hold` goes. Fails, holding nothing, unless a real folder
+  // (no link) is there.
+  virtual Status HoldFolder(const std::string& path, std::unique_ptr<FolderHold>& hold) = 0;
 };
 
 }  // namespace setup

@@ -45,7 +45,7 @@ struct ControlSpec {
   FontSpec font;
   bool enabled = true;
   bool tab_stop = true;
-  std::optional<Rgb> text_colour;  // none: the system's text colour
+  std::optional<Rgb> text_colour;  // none, or in high contrast: the system's text colour
   bool word_wrap = false;
 };
 
@@ -93,8 +93,8 @@ class FormWindow {
  public:
   virtual ~FormWindow() = default;
 
-  // Makes the window visible and active. Activate is posted: it runs once the current event
-  // has returned, never nested inside the caller.
+  // Makes the window visible and active. Activate is posted: it runs once per show, after the
+  // current event has returned, never nested inside the caller.
   virtual void Show() = 0;
   virtual void Hide() = 0;
   virtual void SetTitle(std::string_view title) = 0;

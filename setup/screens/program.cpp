@@ -114,11 +114,29 @@ void Program::End(int exit_code) {
 void Program::Fail(std::string_view what) {
   if (ended_) return;
   try {
-    platform_.boxes.Ask(UnexpectedFailureText(what), kBoxTitle, kMbOk | kMbIconError);
+    Ask(UnexpectedFailureText(what), kMbOk | kMbIconError);
   } catch (...) {
     // Out of memory even for the message: the exit status still tells.
   }
   End(kExitAborted);
+}
+
+int Program::Ask(std::string_view text, unsigned flags) {
+  const int answer = platform_.boxes.Ask(text, kBoxTitle, flags);
+  if (platform_.log != nullptr) {
+    const bool question = (flags & kMbYesNo) == kMbYesNo;
+    const char* kind = question                                     ? "question: "
+                       : (flags & kMbIconWarning) == kMbIconWarning ? "warning: "
+                       : (flags & kMbIconError) != 0                ? "error: "
+                                                                    : "information: ";
+    const std::size_t first = text.find_first_not_of(' ');
+    const std::size_t last = text.find_last_not_of(' ');
+    std::string line =
+        kind + std::string(first == text.npos ? "" : text.substr(first, last - first + 1));
+    if (question) line += answer == kIdYes ? " (Yes)" : " (No)";
+    platform_.log->Line(line);
+  }
+  return answer;
 }
 
 void Program::FailOnException() {

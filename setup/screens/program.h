@@ -14,6 +14,7 @@
 #include "setup/platform/forms.h"
 #include "setup/platform/message_box.h"
 #include "setup/platform/system.h"
+#include "setup/screens/run_log.h"
 #include "setup/screens/screen.h"
 
 namespace setup {
@@ -23,6 +24,8 @@ struct Platform {
   MessageBoxes& boxes;
   System& system;
   FileSystem& files;
+  RunLog* log = nullptr;  // when one was asked for
+  bool paced = true;      // false: the install run takes none of its designed pauses
 };
 
 // The process's exit status, read by scripts that run the installer.
@@ -68,6 +71,16 @@ class Program {
   void End(int exit_code);
   // An unexpected failure: one message box saying what failed, then End.
   void Fail(std::string_view what);
+  // Shows a box titled kBoxTitle and returns the button pressed; the log, if any, gets what it
+  // said and the answer.
+  int Ask(std::string_view text, unsigned flags);
+  void Log(std::string_view line) {
+    if (platform_.log != nullptr) platform_.log->Line(line);
+  }
+  // One of the install run's designed pauses, unless the run is not paced.
+  void Pause(std::uint32_t milliseconds) {
+    if (platform_.paced) platform_.system.Sleep(milliseconds);
+  }
   // Runs program code as a handler: the program ends once the outermost one finishes with no
   // screen loaded, and an exception ends it through Fail instead of escaping to the system.
   template <class Handler>

@@ -75,8 +75,7 @@ void UserForm2::CommandButton1_Click() {
 }
 
 void UserForm2::CommandButton2_Click() {
-  const int answer = program_.platform().boxes.Ask("インストールを中止します。よろしいですか？",
-                                                   kBoxTitle, kMbYesNo);
+  const int answer = program_.Ask("インストールを中止します。よろしいですか？", kMbYesNo);
   // Closed from outside while asking: nothing is left to hide.
   if (answer != kIdYes || !loaded()) return;
   program_.Hide(kKind);

@@ -4,6 +4,7 @@
 
 #include "setup/env/locations.h"
 #include "setup/install/deploy.h"
+#include "setup/install/patient_file_system.h"
 #include "setup/install/tool_menu.h"
 
 namespace setup {
@@ -62,10 +63,21 @@ void UserForm4::SetBusy(bool busy) {
 
 void UserForm4::AbortSetup(std::string_view reason) {
   program_.AbortReason = reason;
-  program_.platform().boxes.Ask(program_.AbortReason + "セットアップを中止します。", kBoxTitle,
-                                kMbOk | kMbIconError);
+  program_.Ask(program_.AbortReason + "セットアップを中止します。", kMbOk | kMbIconError);
   program_.Unload(kKind);
   program_.End(kExitAborted);
+}
+
+void UserForm4::LogPlacing(const FilePlacing& file) {
+  const std::string name(file.name);
+  switch (file.how) {
+    case FilePlacing::kPlaced:
+      return program_.Log("placed: " + name);
+    case FilePlacing::kKept:
+      return program_.Log("kept: " + name + " (installed before)");
+    case FilePlacing::kNotPlaced:
+      return program_.Log("not placed: " + name + ": " + std::string(file.cause));
+  }
 }
 
 void UserForm4::UserForm_Activate() {
@@ -82,7 +94,7 @@ void UserForm4::UserForm_Activate() {
     return still_here();
   };
   const auto pause_then_progress = [&](float value) {
-    system.Sleep(kPause);
+    program_.Pause(kPause);
     SetProgress(value);
   };
 
@@ -91,8 +103,7 @@ void UserForm4::UserForm_Activate() {
   window().SetTextAlign(Label1, kAlignCentre);
   window().SetTitle("Tessaradyne SETUP");
   window().SetTextAlign(Label1, kAlignLeft);
-  const int answer = platform.boxes.Ask("    セットアップを開始します。 よろしいですか？    ",
-                                        kBoxTitle, kMbYesNo);
+  const int answer = program_.Ask("    セットアップを開始します。 よろしいですか？    ", kMbYesNo);
   // Closed from outside while asking (End task, the end of the session): the user has left,
   // and no other screen may open now.
   if (!still_here()) return;
@@ -105,7 +116,7 @@ void UserForm4::UserForm_Activate() {
 
   pause_then_progress(10);
   if (!show_status("get setup holderpass...")) return;
-  system.Sleep(kPause);
+  program_.Pause(kPause);
   if (Status s = system.ApplicationPath(locations.SourceDir); !s.ok()) {
     program_.Fail(s.message());
     return;
@@ -126,22 +137,29 @@ void UserForm4::UserForm_Activate() {
   if (!still_here()) return;
   pause_then_progress(90);
   if (!show_status("setup tool nemu file...")) return;
-  if (const MenuOutcome menu = GenerateToolMenu(platform.files, system, locations);
+  // One patience for the whole run: a folder where everything stays locked still ends soon.
+  PatientFileSystem files(platform.files, system);
+  if (const MenuOutcome menu = GenerateToolMenu(files, system.AnsiCodePage(), locations,
+                                                [&] { program_.Pause(kPause); });
       !menu.abort_reason.empty()) {
     AbortSetup(menu.abort_reason);
     return;
   }
-  const std::vector<std::string> unplaced = DeployProgramFiles(platform.files, locations);
+  program_.Log(std::string("menu: ") + std::string(kMenuFileName) + " written");
+  const std::vector<std::string> unplaced =
+      DeployProgramFiles(files, locations, [&](const FilePlacing& file) { LogPlacing(file); });
+  for (const std::string& name : unplaced) {
+    if (name.starts_with('*')) program_.Log("missing: " + name);
+  }
 
   // Installed: that stands however the program ends from here on.
   program_.set_exit_code(unplaced.empty() ? kExitInstalled : kExitIncomplete);
   pause_then_progress(100);
   if (!show_status("setup complete...")) return;
   if (unplaced.empty()) {
-    platform.boxes.Ask("    セットアップは正常に終了しました。    ", kBoxTitle,
-                       kMbOk | kMbIconInformation);
+    program_.Ask("    セットアップは正常に終了しました。    ", kMbOk | kMbIconInformation);
   } else {
-    platform.boxes.Ask(IncompleteMessage(unplaced), kBoxTitle, kMbOk | kMbIconWarning);
+    program_.Ask(IncompleteMessage(unplaced), kMbOk | kMbIconWarning);
   }
   if (!still_here()) return;
   SetProgress(0);

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "setup/install/deploy.h"
 #include "setup/screens/program.h"
 
 namespace setup {
@@ -37,6 +38,8 @@ class UserForm4 final : public Screen {
   void SetStatus(std::string_view text) { window().SetCaption(Label1, text); }
   void SetProgress(float value) { window().SetProgress(ProgressBar1, value); }
   void SetBusy(bool busy);
+  // What became of a tool file, for the log.
+  void LogPlacing(const FilePlacing& file);
   // Shows the reason with the abort sentence, closes the screen and ends the program. Undoes
   // nothing.
   void AbortSetup(std::string_view reason);

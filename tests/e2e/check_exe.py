@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
-"""Checks a built setup.exe: imports, hardening, manifest, version resource, size; one line each.
-Usage: check_exe.py setup.exe --version 4.0.0 [--max-kb 256]   (the version of CMake's project)
+"""Checks a built setup.exe: kind, imports, hardening, manifest, version resource, size; one line
+each.
+Usage: check_exe.py setup.exe --version 4.0.0 [--bits 32] [--max-kb 256]
+         (the version of CMake's project; --bits 32 for the i686 build, 64 by default)
        check_exe.py --diff first.exe second.exe   (where two builds first differ, if they do)"""
 import re, struct, sys  # noqa: E401
 
@@ -9,7 +11,9 @@ import re, struct, sys  # noqa: E401
 ALWAYS_FROM_SYSTEM32 = {name + ".dll" for name in """ntdll kernel32 kernelbase user32 gdi32 advapi32
     msvcrt shell32 shlwapi ole32 oleaut32 comdlg32 imm32 rpcrt4 sechost combase ws2_32 psapi
     setupapi imagehlp normaliz nsi wldap32 shcore msctf gdiplus clbcatq coml2 difxapi""".split()}
-HARDENING = {"high-entropy ASLR": 0x20, "ASLR (dynamic base)": 0x40, "DEP (NX compatible)": 0x100}
+# The optional header's magic, the machine and their name, for a 32-bit and a 64-bit image
+KINDS = {32: (0x10B, 0x14C, "PE32 for x86"), 64: (0x20B, 0x8664, "PE32+ for x86-64")}
+HIGH_ENTROPY_ASLR, DYNAMIC_BASE, NX_COMPAT, RELOCS_STRIPPED = 0x20, 0x40, 0x100, 0x1
 MANIFEST = [  # (pattern, check, whether it must be there)
     (r'requestedExecutionLevel\s+level="asInvoker"', "asInvoker", True),
     (r'name="Microsoft\.Windows\.Common-Controls"\s+version="6\.', "Common Controls 6", True),
@@ -22,11 +26,15 @@ MANIFEST = [  # (pattern, check, whether it must be there)
 class Pe:
     def __init__(self, data):
         self.data, pe = data, struct.unpack_from("<I", data, 0x3C)[0]
-        if data[pe:pe + 4] != b"PE\0\0" or struct.unpack_from("<H", data, pe + 24)[0] != 0x20B:
-            raise ValueError("not a 64-bit PE image")
-        count, optional_size = struct.unpack_from("<H12xH", data, pe + 6)
+        if data[pe:pe + 4] != b"PE\0\0":
+            raise ValueError("not a PE image")
+        self.machine, count, optional_size, self.flags = struct.unpack_from("<HH12xHH", data, pe + 4)
+        self.magic, = struct.unpack_from("<H", data, pe + 24)
         self.subsystem, self.dll_flags = struct.unpack_from("<HH", data, pe + 92)
-        self.dirs = struct.unpack_from("<" + "I4x" * 16, data, pe + 136)  # each directory's RVA
+        # Each directory's RVA and size; PE32+ has 64-bit fields before them, 16 bytes more.
+        at = pe + 24 + (112 if self.magic == 0x20B else 96)
+        pairs = struct.unpack_from("<" + "II" * 16, data, at)
+        self.dirs, self.dir_sizes = pairs[0::2], pairs[1::2]
         # (name, virtual size, RVA, raw size, file offset) of each section
         self.sections = [struct.unpack_from("<8s4I", data, pe + 24 + optional_size + 40 * i)
                          for i in range(count)]
@@ -83,6 +91,7 @@ def diff(first, second):
 def main(args):
     option = lambda name, default: args[args.index(name) + 1] if name in args else default
     max_kb, version = int(option("--max-kb", 256)), option("--version", "(not given)")
+    bits = int(option("--bits", 64))
     data = open(args[0], "rb").read()
     pe, failures = Pe(data), []
 
@@ -90,12 +99,20 @@ def main(args):
         print(("ok    " if ok else "FAIL  ") + text + ("" if ok or want is None else f" (want {want})"))
         failures.extend([] if ok else [text])
 
+    magic, machine, kind = KINDS[bits]
+    check(pe.magic == magic and pe.machine == machine,
+          f"{kind}: magic {pe.magic:#x}, machine {pe.machine:#x}")
     imports, delayed = pe.dll_names(1, 20, 12), pe.dll_names(13, 32, 4)
     check(all(name.lower() in ALWAYS_FROM_SYSTEM32 for name in imports),
           "load-time imports only from System32: " + ", ".join(imports))
     check(not delayed, "no delay-loaded imports: " + (", ".join(delayed) or "none"))
-    for name, flag in HARDENING.items():
-        check(pe.dll_flags & flag, name)
+    # Without its relocations an image stays at its preferred address whatever the flag says.
+    check(pe.dll_flags & DYNAMIC_BASE and pe.dir_sizes[5] and not pe.flags & RELOCS_STRIPPED,
+          f"ASLR (dynamic base, {pe.dir_sizes[5]} bytes of relocations)")
+    check(pe.dll_flags & NX_COMPAT, "DEP (NX compatible)")
+    # A 32-bit image's addresses have no high bits to spread; the flag is a 64-bit one.
+    high = bool(pe.dll_flags & HIGH_ENTROPY_ASLR)
+    check(high == (bits == 64), "high-entropy ASLR" if bits == 64 else "no high-entropy flag")
     check(pe.subsystem == 2, "GUI subsystem (no console window)")
     manifests = pe.resources(24)  # RT_MANIFEST
     check(len(manifests) == 1, f"one embedded manifest ({len(manifests)} found)")
@@ -114,6 +131,12 @@ def main(args):
                        "ProductName": "Tessaradyne", "FileDescription": "Tessaradyne Setup",
                        "OriginalFilename": "setup.exe"}.items():
         check(got.get(key) == value, f"{key}: {got.get(key)}", value)
+    # Explorer shows the first icon group: one, with the sizes Windows asks for, each image a PNG
+    # or a bitmap.
+    groups, images = pe.resources(14), pe.resources(3)  # RT_GROUP_ICON, RT_ICON
+    sizes = sorted(g[6 + 14 * i] or 256 for g in groups[:1] for i in range(g[4]))
+    check(len(groups) == 1 and sizes == [16, 32, 48, 256] and len(images) == len(sizes) and
+          all(i[:4] in (b"\x89PNG", b"(\0\0\0") for i in images), f"icon of {sizes} px", "16, 32, 48, 256")
     size_kb = len(data) / 1024
     check(size_kb <= max_kb, f"size: {size_kb:.0f} KB stripped (target {max_kb} KB)")
     print(f"exe: size_kb={size_kb:.0f} target_kb={max_kb} ratio={size_kb / max_kb:.2f}")

@@ -57,6 +57,7 @@ using F4 = setup::UserForm4;
 
 using namespace texts;
 const string kNoTemplateBox = kNoTemplate + kAbort, kUnwritableBox = kUnwritable + kAbort;
+const string kUnknownArgument = "不明な引数です: /bogus";
 const string kRunTitle = "Tessaradyne SETUP", kMenu = "TessaradyneTOOL.mns";
 // The screens' titles, the progress screen's as the run sets it before its question.
 const string kTitles[] = {"Kestrelwin 使用許諾", "Kestrelwin　セットアップ", kRunTitle};
@@ -200,6 +201,16 @@ HWND FindTop(DWORD pid, const string& cls = "", const string& title = "",
   return nullptr;
 }
 
+// Any top-level window of the process, shown or not.
+HWND AnyWindow(DWORD pid) {
+  for (HWND w = GetWindow(GetDesktopWindow(), GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT)) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(w, &owner);
+    if (owner == pid) return w;
+  }
+  return nullptr;
+}
+
 HWND WaitTop(const Proc& p, const string& cls, const string& title = "") {
   HWND w = nullptr;
   Until([&] { return (w = FindTop(p.pid, cls, title)) || ExitCode(p, 0); }, 10000);
@@ -291,20 +302,26 @@ void Shot(HWND w, const char* name) {
 //                open box if there is one
 //   kBox         text, b: icon (buttons go with it); a: 1 any owner and text only a beginning
 //   kAnswer      a: button of the open box
-//   kRun         Yes, then the run to its last box, answered OK; a: 1 try to close it meanwhile;
-//                text: the abort message it ends with instead of the outcome's
+//   kRun         Yes, then the run to its last box, answered OK; a: 1 try to close it meanwhile,
+//                2 post the screens' activation message meanwhile; text: the abort message it
+//                ends with instead of the outcome's
 //   kPost kSend  a: message, b: wParam, posted or sent to the screen; a sent one but
 //                WM_ENDSESSION must be answered TRUE
 //   kEndLoop     WM_QUIT to the screen's thread
-//   kSecond      a second setup.exe from another copy leaves at once with 4, showing nothing
+//   kSecond      a second setup.exe from another copy leaves at once with 4, showing nothing and
+//                bringing the first to the front; a: 1 silently, leaving the first where it is
 //   kExit        a: exit status; no further window may be left open instead
+//   kQuiet       a: exit status, reached well within the run's designed pauses, with no window of
+//                the process at any moment
+//   kLog         a: exit status; the log holds the run's lines; text: the abort message it ends
+//                with instead of the outcome's
 //   kInstalled   files where the outcome puts them
 //   kUntouched   nothing written anywhere
 //   kMarkers     no planted DLL loaded beyond those a one-window program loads
 //   kPlatform    the program's Win32 layer on its own (platform.cpp)
 // clang-format off
 enum Op { kScreen, kClick, kEnabled, kKey, kBox, kAnswer, kRun, kPost, kSend,
-          kEndLoop, kSecond, kExit, kInstalled, kUntouched, kMarkers, kPlatform };
+          kEndLoop, kSecond, kExit, kQuiet, kLog, kInstalled, kUntouched, kMarkers, kPlatform };
 // clang-format on
 
 struct Step {
@@ -323,11 +340,13 @@ Steps operator+(Steps a, const Steps& b) {
 // install in C:\Tessaradyne; a .dvb held open without
 // sharing; org_TOOL held open for writing, shared for reading; the distribution on another file
 // system with its tool files read-only; C:\Tessaradyne a host symbolic link; DLLs named like
-// system ones beside setup.exe.
+// system ones beside setup.exe; the one-setup mutex held by the driver; high-contrast colours; a
+// .dvb held without delete sharing until deployment has started.
 // clang-format off
 enum Prep : unsigned { kNoOrgTool = 1, kMenuBlocked = 2, kOld = 4, kLocked = 16,
                        kHeldTemplate = 32, kCrossDrive = 64, kLink = 128, kPlant = 256,
-                       kNoSetup = 512 };
+                       kNoSetup = 512, kMutex = 1024, kContrast = 2048, kBriefLock = 4096,
+                       kSilent = 8192, kLogged = 16384, kBogus = 32768 };
 // clang-format on
 
 struct Scenario {
@@ -345,7 +364,9 @@ struct Ctx {
                                      // windowed program loads
   std::vector<Handle> held;
   Proc p;
+  ULONGLONG started = 0;
   HWND form = nullptr, box = nullptr;
+  fs::path log;  // where /log= puts it
 
   bool Check(bool ok, const string& what) { return ok || (fails.push_back(what), false); }
   void Say(const string& l) const { opt[L"verbose"].empty() || std::printf("  %s\n", l.data()); }
@@ -371,6 +392,16 @@ void CheckDesign(Ctx& c, const setup::FormSpec& f, long long screen) {
   c.Check(std::abs(frame.left + frame.right - work.left - work.right) <= 4 &&
               std::abs(frame.top + frame.bottom - work.top - work.bottom) <= 4,
           F("%snot centred on the work area: at %ld,%ld", at.c_str(), frame.left, frame.top));
+  // Wine draws the class's small icon in the title bar, dialog frame or not: our tile's blue
+  // shows there. The start question may cover the progress screen's.
+  const auto icon = [&] {
+    const std::vector<DWORD> px = Pixels(c.form, 1, {});
+    long tile = 0;
+    for (std::size_t i = 0; i < px.size() && i / std::size_t(frame.right - frame.left) < 32; ++i)
+      tile += (px[i] & 0xFFFFFF) == 0x1F4E9C && i % std::size_t(frame.right - frame.left) < 32;
+    return tile > 20;
+  };
+  c.Check(screen == 2 || Until(icon, 2000), at + "not our icon in the title bar");
   static const wchar_t* const kClasses[] = {L"Static", L"Button", L"ListBox", L"msctls_progress32"};
   for (const setup::ControlSpec& e : f.controls) {
     HWND w = GetDlgItem(c.form, 100 + e.id);
@@ -422,14 +453,16 @@ bool FollowRun(Ctx& c, const Step& s) {
   string values, statuses = "|";
   std::atomic<int> entries = 0;
   std::atomic<long long> session = -1;
-  std::atomic<ULONGLONG> since = GetTickCount64();
+  std::atomic<ULONGLONG> since = GetTickCount64(), tool_menu = 0;  // when "setup tool..." showed
   std::atomic<bool> stop = false;
   // The bar only answers where the run pumps messages, so one query always waits there. The
   // texts change only just before a pump.
   std::thread sampler([&] {
     for (int last = -1; !stop && IsWindow(bar); Sleep(1)) {
       const int value = int(Ask(bar, PBM_GETPOS).value_or(last));
-      if (!statuses.ends_with("|" + Name(label) + "|")) statuses += Name(label) + "|";
+      const string status = Name(label);
+      if (!statuses.ends_with("|" + status + "|")) statuses += status + "|";
+      if (status.starts_with("setup tool") && !tool_menu) tool_menu = GetTickCount64();
       if (value == std::exchange(last, value)) continue;
       values += F("%d/%lds ", value,
                   value < 100 ? std::lround(double(GetTickCount64() - since) / 1e3) : 0L);
@@ -445,8 +478,14 @@ bool FollowRun(Ctx& c, const Step& s) {
   PostMessageW(GetDlgItem(c.box, IDYES), BM_CLICK, 0, 0);
   Until(
       [&] {
+        // A scanner lets go of a tool file half a second into deployment, which starts after the
+        // menu step's one-second pause.
+        if ((c.s.prep & kBriefLock) && tool_menu && GetTickCount64() > tool_menu + 1500)
+          c.held.clear();
         if (s.a && entries == 2 && !closer.joinable())
           closer = std::thread([&, w = c.form] {
+            // The screens' activation message, as any program can post it.
+            if (s.a == 2) return (void)PostMessageW(w, WM_APP + 1, 0, 0);
             PostMessageW(w, WM_SYSCOMMAND, SC_CLOSE, 0);
             Ask(w, WM_CLOSE, 0, 0, 10000);
             session = (long long)Ask(w, WM_QUERYENDSESSION, 0, 0, 10000).value_or(-1);
@@ -460,7 +499,8 @@ bool FollowRun(Ctx& c, const Step& s) {
   sampler.join();
   if (closer.joinable()) closer.join();
   c.Say("status texts " + statuses);
-  c.Check(!s.a || !session, F("WM_QUERYENDSESSION during the run answered %lld", session.load()));
+  c.Check(s.a != 1 || !session,
+          F("WM_QUERYENDSESSION during the run answered %lld", session.load()));
   c.Check(statuses == "|" + kStatuses + (s.text ? "" : kLastStatus), "status texts " + statuses);
   c.Check(values == kValues + (s.text ? "" : kLastValue), "progress values " + values);
   c.Check(s.text || took >= 6990, F("the run took %.0f ms", took));
@@ -494,6 +534,54 @@ void CheckFiles(Ctx& c, bool installed) {
   }
 }
 
+// The lines the run appended to its log: where from and to, each box as it read without the
+// spaces around it and with its answer, the menu, what became of each tool file (in any order;
+// the cause of a file not placed may be anything), the last box and the exit status.
+bool CheckLog(Ctx& c, const Step& s) {
+  const auto box = [](string text) {
+    text.erase(0, 4);
+    if (text.ends_with("    ")) text.resize(text.size() - 4);
+    for (size_t at; (at = text.find("\r\n")) != string::npos;) text.replace(at, 2, " / ");
+    return text;
+  };
+  std::vector<string> want = {"question: " + box(kStartQuestion) + " (Yes)"}, files, got;
+  if (s.text) want.push_back("error: " + *s.text);
+  if (!s.text) {
+    want.push_back("menu: " + kMenu + " written");
+    std::set<string> tools = {kMenu};
+    for (const auto& [name, bytes] : c.before)
+      if (IsTool(name)) tools.insert(name);
+    for (const string& name : tools)
+      files.push_back(c.unplaced.contains(name) ? "not placed: " + name + ": "
+                      : IsKind(name, ".bmp") && c.old.contains(name)
+                          ? "kept: " + name + " (installed before)"
+                          : "placed: " + name);
+    std::ranges::sort(files);
+    want.push_back(c.unplaced.empty() ? "information: " + box(kDone)
+                                      : "warning: " + box(Incomplete(c)));
+  }
+  want.push_back(F("exit: %lld", s.a));
+  const string log = Read(c.log).value_or("");
+  for (size_t at = 0, end; (end = log.find("\r\n", at)) != string::npos; at = end + 2)
+    got.push_back(log.substr(at, end - at));
+  c.Say("log: " + log);
+  // The first line says where from and where to; the files' lines come between the menu's and
+  // the last box.
+  bool same = !got.empty() && got[0].starts_with("Tessaradyne setup ") &&
+              got[0].ends_with(": from " + Utf8(c.dir.wstring()) + " to C:\\Tessaradyne") &&
+              got.size() == 1 + want.size() + files.size();
+  if (same) {
+    got.erase(got.begin());
+    const auto between = got.begin() + (s.text ? 0 : 2);
+    std::vector<string> placed(between, between + long(files.size()));
+    got.erase(between, between + long(files.size()));
+    std::ranges::sort(placed);
+    same = got == want;
+    for (size_t i = 0; same && i < files.size(); ++i) same = placed[i].starts_with(files[i]);
+  }
+  return c.Check(same, "log [" + log + "]");
+}
+
 std::set<string> TakeMarkers(const fs::path& dir) {
   std::set<string> loaded;
   for (const auto& [name, bytes] : Folder(dir).value_or(Files{}))
@@ -516,9 +604,17 @@ bool Arrive(Ctx& c, long long screen) {
     // Its activation is posted after it shows and would undo keys typed before it has run.
     Shot(c.form, "confirmation");
     Sleep(300);
-    // Its sentence tells the user in blue to press 開始.
-    const auto blue = std::ranges::count_if(Pixels(GetDlgItem(c.form, 100 + F2::Label9), 1, {}),
-                                            [](DWORD px) { return (px & 0xFFFFFF) == 0xFF; });
+    // Its sentences in the system's text colour (black on the theme's black is unreadable), but
+    // the one that tells the user in blue to press 開始.
+    const auto in = [&](int label, COLORREF colour) {
+      return std::ranges::count_if(Pixels(GetDlgItem(c.form, 100 + label), 1, {}), [&](DWORD px) {
+        return RGB(px >> 16 & 0xFF, px >> 8 & 0xFF, px & 0xFF) == colour;
+      });
+    };
+    for (int label : {F2::Label12, F2::Label8})
+      c.Check(in(label, GetSysColor(COLOR_BTNTEXT)) > 20,
+              F("label %d not in the text colour", label));
+    const auto blue = in(F2::Label9, RGB(0, 0, 255));
     c.Check(blue > 20, F("Label9's text is not blue: %td blue pixels", blue));
     return c.Check(Until([&] { return FocusId(c.form) == kStart; }, 2000), "focus not on 開始");
   }
@@ -586,7 +682,10 @@ bool Do(Ctx& c, const Step& s) {
       Proc second;
       const fs::path copy = c.dir.wstring() + L"-2";
       SetForegroundWindow(GetDesktopWindow());
-      if (!c.Check(Lay(copy, c.before) && Start(copy / "setup.exe", second), "no second setup"))
+      // No control of a screen in the background has the focus: Enter has no button to press.
+      c.Check(Ask(c.form, DM_GETDEFID) == 0u, "DM_GETDEFID in the background named a button");
+      if (!c.Check(Lay(copy, c.before) && Start(copy / "setup.exe", second, s.a ? L" /S" : L""),
+                   "no second setup"))
         return false;
       Until([&] { return (code = ExitCode(second, 0)) || (extra = FindTop(second.pid)); }, 5000);
       c.Check(!extra && code == 4u && Folder(copy) == c.before,
@@ -594,8 +693,22 @@ bool Do(Ctx& c, const Step& s) {
                 Name(extra, true).c_str(), Name(extra).c_str(), long(code.value_or(~0u))));
       if (!code) TerminateProcess(second.h.get(), 1);
       // It was sent back first: only the second can have brought it to the front.
-      return c.Check(GetForegroundWindow() == c.form, "the first setup.exe's screen is behind");
+      return c.Check((GetForegroundWindow() == c.form) != (s.a != 0),
+                     s.a ? "a silent setup.exe brought the first forward"
+                         : "the first setup.exe's screen is behind");
     }
+    case kQuiet:
+      // Polled through the run: a window shown for a moment would be caught.
+      while (!(code = ExitCode(c.p, 0)) && GetTickCount64() - c.started < 10000) {
+        if (!extra) extra = AnyWindow(c.p.pid);
+        Sleep(2);
+      }
+      return c.Check(!extra && code == DWORD(s.a) && GetTickCount64() - c.started < 4000,
+                     F("exit status %ld, want %lld, after %llu ms; a window: %s [%s]",
+                       long(code.value_or(~0u)), s.a, GetTickCount64() - c.started,
+                       Name(extra, true).c_str(), Name(extra).c_str()));
+    case kLog:
+      return CheckLog(c, s);
     case kExit:
       // A further screen or box would wait for an answer, so it is there if the exit is not.
       code = ExitCode(c.p, 10000);
@@ -619,6 +732,15 @@ bool Do(Ctx& c, const Step& s) {
       return true;
   }
   return false;
+}
+
+// The face and text colours of a high-contrast theme, or those from before. Wine takes them, but
+// reports no such theme on (SPI_GETHIGHCONTRAST), nor lets one be set.
+void Contrast(bool on) {
+  static const int kElements[] = {COLOR_BTNFACE, COLOR_BTNTEXT, COLOR_WINDOWTEXT};
+  static COLORREF before[3], theme[] = {RGB(0, 0, 0), RGB(255, 255, 0), RGB(255, 255, 0)};
+  for (int i = 0; on && i < 3; ++i) before[i] = GetSysColor(kElements[i]);
+  SetSysColors(3, kElements, on ? theme : before);
 }
 
 // Lays out the scenario's distribution and drive C:, then starts setup.exe.
@@ -658,6 +780,9 @@ bool Prepare(Ctx& c) {
   };
   if (p & kLocked) hold(*c.unplaced.insert(dvb).first, GENERIC_READ, 0);
   if (p & kHeldTemplate) hold("org_TOOL", GENERIC_WRITE, FILE_SHARE_READ);
+  if (p & kBriefLock) hold(dvb, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE);
+  if (p & kContrast) Contrast(true);
+  if (p & kMutex) c.held.emplace_back(CreateMutexW(0, 0, L"Global\\Kestrelwin.Tessaradyne.Setup"));
   c.Check(!(p & kMenuBlocked) ||
               (fs::create_directory(c.dir / kMenu) && Write(c.dir / kMenu / "keep.txt", "keep")),
           "could not put a folder where the menu file goes");
@@ -676,7 +801,15 @@ bool Prepare(Ctx& c) {
   // from its own folder must show even if a one-window program picks it up too.
   for (const char* own : {"comctl32.dll", "uxtheme.dll", "dwmapi.dll", "msimg32.dll"})
     c.floor.erase(own);
-  return c.fails.empty() && c.Check(Start(c.dir / "setup.exe", c.p), "setup.exe did not start");
+  // The arguments a deployment tool passes; the log beside the distribution, not in it.
+  c.log = c.dir.wstring() + L".log";
+  fs::remove(c.log);
+  const std::wstring args = std::wstring(p & kSilent ? L" /S" : L"") +
+                            (p & kLogged ? L" \"/log=" + c.log.wstring() + L"\"" : L"") +
+                            (p & kBogus ? L" /bogus" : L"");
+  c.started = GetTickCount64();
+  return c.fails.empty() &&
+         c.Check(Start(c.dir / "setup.exe", c.p, args), "setup.exe did not start");
 }
 
 // clang-format off
@@ -692,11 +825,14 @@ const Scenario kScenarios[] = {
     {"no-then-yes", 0, kToQuestion + Steps{{kAnswer, IDNO}, {kScreen, 1}, {kUntouched},
         {kClick, kStart}, {kScreen, 2}} + kInstalls},
     {"closes-refused-while-busy", 0, kToQuestion + Steps{{kRun, 1}, {kExit, 0}, {kInstalled}}},
+    {"activation-posted", 0, kToQuestion + Steps{{kRun, 2}, {kExit, 0}, {kInstalled}}},
     {"leave-at-agreement", 0, Steps{{kScreen, 0}, {kClick, kLeave}} + kLeft},
     {"close-box-at-agreement", 0, Steps{{kScreen, 0}, {kPost, WM_SYSCOMMAND, SC_CLOSE}} + kLeft},
     {"leave-at-confirmation", 0, kToConfirmation + Steps{{kClick, kQuit}, kLeaveBox,
         {kAnswer, IDNO}, {kKey, VK_ESCAPE, kQuit}, {kClick, kQuit}, kLeaveBox, {kAnswer, IDYES}} +
         kLeft},
+    {"high-contrast", kContrast, kToConfirmation + Steps{{kClick, kQuit}, kLeaveBox,
+        {kAnswer, IDYES}} + kLeft},
     // Tab order over enabled buttons only, never the list; Esc and a held Enter do nothing, on the
     // screens and on the questions.
     {"keyboard", 0, Steps{{kScreen, 0}, {kKey, VK_ESCAPE, kLeave}, {kKey, VK_TAB, kAgree},
@@ -727,10 +863,22 @@ const Scenario kScenarios[] = {
     {"close-at-leave-question", 0, kToConfirmation + Steps{{kClick, kQuit}, kLeaveBox,
         {kPost, WM_CLOSE}} + kLeft},
     {"second-instance", 0, Steps{{kScreen, 0}, {kSecond}} + kToQuestion + kInstalls},
+    {"setup-already-running", kMutex, {{kBox, 0, 'i', &kAlreadyRunning}, {kAnswer, IDOK},
+        {kExit, 4}, {kUntouched}}},
     {"read-only-cross-drive", kCrossDrive, kToQuestion + kInstalls},
     {"held-template", kHeldTemplate, kToQuestion + kInstalls},
+    {"brief-lock", kBriefLock, kToQuestion + kInstalls},
     {"install-folder-is-link", kLink, kToQuestion + Steps{{kRun}, {kExit, 3}, {kInstalled}}},
     {"platform", kNoSetup, {{kPlatform}}},
+    {"silent", kSilent | kLogged, {{kQuiet, 0}, {kInstalled}, {kLog, 0}}},
+    {"silent-missing-template", kSilent | kLogged | kNoOrgTool, {{kQuiet, 1}, {kUntouched},
+        {kLog, 1, 0, &kNoTemplateBox}}},
+    {"silent-second", 0, Steps{{kScreen, 0}, {kSecond, 1}, {kClick, kLeave}} + kLeft},
+    {"silent-reinstall", kSilent | kLogged | kOld, {{kQuiet, 0}, {kInstalled}, {kLog, 0}}},
+    {"log-with-screens", kLogged, kToQuestion + kInstalls + Steps{{kLog, 0}}},
+    {"unknown-argument", kBogus, {{kBox, 1, 'e', &kUnknownArgument}, {kAnswer, IDOK}, {kExit, 1},
+        {kUntouched}}},
+    {"unknown-argument-silently", kSilent | kBogus, {{kQuiet, 1}, {kUntouched}}},
     {"loop-ended", 0, {{kScreen, 0}, {kEndLoop}, {kBox, 1, 'e', &kUnexpected}, {kAnswer, IDOK},
         {kExit, 1}, {kUntouched}}},
 };
@@ -760,6 +908,7 @@ int wmain(int argc, wchar_t** argv) {
     if (c.p.h.valid() && !ExitCode(c.p, 0) && !c.Check(false, "setup.exe still ran; ended it"))
       TerminateProcess(c.p.h.get(), 99) && ExitCode(c.p, 5000);
     if (s.prep & kLink) Host("rm", {L"-f", kInstall}, [] { return !fs::exists(kInstall); });
+    if (s.prep & kContrast) Contrast(false);
     std::printf("%s %s (%.1f s)\n", c.fails.empty() ? "PASS" : "FAIL", s.name,
                 (double(GetTickCount64()) - start) / 1000);
     for (const string& f : c.fails) std::printf("  - %s\n", f.c_str());

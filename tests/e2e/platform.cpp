@@ -3,6 +3,9 @@
 // Windows (the rules their in-memory file system keeps) is checked here on the real calls.
 
 #include <windows.h>
+// After windows.h, which they build on.
+#include <aclapi.h>
+#include <sddl.h>
 
 #include <algorithm>
 #include <functional>
@@ -86,6 +89,51 @@ void CheckListAndRules(const std::string& src, const std::string& dst) {
          "rename between folders [" + renamed.message() + "]");
 }
 
+// The file's DACL in the security descriptor language. Wine keeps none: it shows one made from
+// the host file's mode bits, which tells who may read the file but never that the DACL is
+// protected or its entries inherited.
+std::string Dacl(const std::string& path) {
+  PSECURITY_DESCRIPTOR sd = nullptr;
+  wchar_t* text = nullptr;
+  GetNamedSecurityInfoW(Wide(path).c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                        nullptr, nullptr, nullptr, &sd);
+  ConvertSecurityDescriptorToStringSecurityDescriptorW(sd, SDDL_REVISION_1,
+                                                       DACL_SECURITY_INFORMATION, &text, nullptr);
+  const std::string dacl = text != nullptr ? Utf8(text) : "none";
+  LocalFree(text);
+  LocalFree(sd);
+  return dacl;
+}
+
+// A file moved into a folder takes what the folder gives a file made there, dropping what it
+// brought: here a protected DACL that denies everyone reading.
+void CheckInheritPermissions(const std::string& folder) {
+  const std::string moved = folder + "\\moved.dvb", made = folder + "\\made.dvb";
+  Write(moved, "moved");
+  Write(made, "made");
+  PSECURITY_DESCRIPTOR denied = nullptr;
+  Expect(ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(D;;GR;;;WD)", SDDL_REVISION_1,
+                                                              &denied, nullptr) &&
+             SetFileSecurityW(Wide(moved).c_str(), DACL_SECURITY_INFORMATION, denied) &&
+             Dacl(moved) != Dacl(made),
+         "everyone denied reading " + moved + ": " + Dacl(moved));
+  LocalFree(denied);
+  Expect(g_fs.InheritPermissions(moved).ok() && Dacl(moved) == Dacl(made),
+         "InheritPermissions gave " + Dacl(moved) + ", a new file has " + Dacl(made));
+}
+
+// While held, the folder cannot be renamed, by this process or another (Wine, like Windows,
+// keeps share modes per handle); let go, it can.
+void CheckHeldFolder(const std::string& folder) {
+  const std::wstring from = Wide(folder), to = Wide(folder + "-renamed");
+  std::unique_ptr<FolderHold> hold;
+  Expect(g_fs.HoldFolder(folder, hold).ok(), "hold " + folder);
+  Expect(!MoveFileExW(from.c_str(), to.c_str(), 0) && GetLastError() == ERROR_SHARING_VIOLATION,
+         "a held folder is not renamed");
+  hold.reset();
+  Expect(MoveFileExW(from.c_str(), to.c_str(), 0), "a folder let go is renamed");
+}
+
 // A row of the ANSI code page: `ansi` null when the text must be refused.
 struct Row {
   unsigned code_page;
@@ -131,6 +179,8 @@ void CheckPlatform(const std::function<bool(bool, const std::string&)>& expect,
   Expect(g_fs.SameFolder(deep, root + "/" + deep.substr(root.size() + 1) + "\\.\\") &&
              !g_fs.SameFolder(deep, root),
          "SameFolder by identity, not by spelling");
+  CheckInheritPermissions(root);
+  CheckHeldFolder(MakeFolder(root + "\\held"));
   CheckCodePage();
 }
 

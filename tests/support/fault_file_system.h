@@ -3,6 +3,7 @@
 // failures real files will not produce on demand.
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <new>
@@ -15,7 +16,7 @@ namespace setup::testing {
 
 // Shared with opened files, which may outlive the file system.
 struct FaultState {
-  std::size_t calls = 0, fail_at = 0;
+  std::size_t calls = 0, fail_at = 0, times = 0;
   StatusCode code = StatusCode::kOk;
   bool after = false, throws = false;
   std::function<bool(const std::string&)> when;
@@ -30,29 +31,36 @@ struct FaultState {
   }
   Status Check(const std::string& call, bool after_effect) {
     if (!after_effect) ++calls;
-    if (!(when ? !after_effect && when(call) : calls == fail_at && after_effect == after))
+    if (!(when ? !after_effect && times > 0 && when(call)
+               : calls == fail_at && after_effect == after))
       return {};
+    if (when) --times;
     failed = call;
     if (throws) throw std::bad_alloc();
     return Status::Error(code, "injected: " + call);
   }
 };
 
-struct FaultReadable final : ReadableFile {
-  FaultReadable(std::unique_ptr<ReadableFile> f, std::shared_ptr<FaultState> s, std::string p)
+// An opened file, whose calls count and fail as the file system's do.
+template <class File>
+struct FaultFile : File {
+  FaultFile(std::unique_ptr<File> f, std::shared_ptr<FaultState> s, std::string p)
       : inner(std::move(f)), state(std::move(s)), path(std::move(p)) {}
-  Status Read(std::span<char> buffer, std::size_t& got) override {
-    return state->Run("read " + path, [&] { return inner->Read(buffer, got); });
-  }
-  std::unique_ptr<ReadableFile> inner;
+  std::unique_ptr<File> inner;
   std::shared_ptr<FaultState> state;
   std::string path;
 };
 
+struct FaultReadable final : FaultFile<ReadableFile> {
+  using FaultFile::FaultFile;
+  Status Read(std::span<char> buffer, std::size_t& got) override {
+    return state->Run("read " + path, [&] { return inner->Read(buffer, got); });
+  }
+};
+
 // A lost write makes the close fail too, as the real files do.
-struct FaultWritable final : WritableFile {
-  FaultWritable(std::unique_ptr<WritableFile> f, std::shared_ptr<FaultState> s, std::string p)
-      : inner(std::move(f)), state(std::move(s)), path(std::move(p)) {}
+struct FaultWritable final : FaultFile<WritableFile> {
+  using FaultFile::FaultFile;
   Status Append(std::string_view bytes) override {
     Status s = state->Run("append " + path, [&] { return inner->Append(bytes); });
     lost = lost || !s.ok();
@@ -64,9 +72,6 @@ struct FaultWritable final : WritableFile {
       return !s.ok() || !lost ? s : Status::Error(StatusCode::kIoError, "lost write " + path);
     });
   }
-  std::unique_ptr<WritableFile> inner;
-  std::shared_ptr<FaultState> state;
-  std::string path;
   bool lost = false;
 };
 
@@ -84,26 +89,22 @@ class FaultFileSystem final : public FileSystem {
   void FailCall(std::size_t n, StatusCode code, bool after = false, bool throws = false) {
     *state_ = FaultState{.fail_at = n, .code = code, .after = after, .throws = throws};
   }
-  // Fails, before they take effect, the calls whose name `when` picks.
-  void FailWhere(std::function<bool(const std::string&)> when, StatusCode code) {
-    *state_ = FaultState{.code = code, .when = std::move(when)};
+  // Fails, before they take effect, the first `times` calls whose name `when` picks.
+  void FailWhere(std::function<bool(const std::string&)> when, StatusCode code,
+                 std::size_t times = SIZE_MAX) {
+    *state_ = FaultState{.times = times, .code = code, .when = std::move(when)};
   }
-  std::size_t calls() const { return state_->calls; }
-  // The failed call, as "operation path", or empty.
-  const std::string& failed() const { return state_->failed; }
+  // What is planned, the calls so far, and the last failed one ("operation path") in `failed`.
+  const FaultState& state() const { return *state_; }
 
   Status OpenForReading(const std::string& path, std::unique_ptr<ReadableFile>& file) override {
-    std::unique_ptr<ReadableFile> inner;
-    Status s = state_->Run("open " + path, [&] { return inner_.OpenForReading(path, inner); });
-    if (s.ok()) file = std::make_unique<FaultReadable>(std::move(inner), state_, path);
-    return s;
+    return Open<FaultReadable>("open", path, file, &FileSystem::OpenForReading);
   }
   Status OpenForWriting(const std::string& path, std::unique_ptr<WritableFile>& file) override {
-    std::unique_ptr<WritableFile> inner;
-    Status s =
-        state_->Run("open-for-writing " + path, [&] { return inner_.OpenForWriting(path, inner); });
-    if (s.ok()) file = std::make_unique<FaultWritable>(std::move(inner), state_, path);
-    return s;
+    return Open<FaultWritable>("open-for-writing", path, file, &FileSystem::OpenForWriting);
+  }
+  Status OpenForAppending(const std::string& path, std::unique_ptr<WritableFile>& file) override {
+    return Open<FaultWritable>("open-for-appending", path, file, &FileSystem::OpenForAppending);
   }
   Status MakeFolder(const std::string& path) override {
     return state_->Run("make-folder " + path, [&] { return inner_.MakeFolder(path); });
@@ -132,6 +133,15 @@ class FaultFileSystem final : public FileSystem {
     return state_->Run("set-read-only " + path,
                        [&] { return inner_.SetReadOnly(path, read_only); });
   }
+  Status Identify(const std::string& path, FileId& id) override {
+    return state_->Run("identify " + path, [&] { return inner_.Identify(path, id); });
+  }
+  Status InheritPermissions(const std::string& path) override {
+    return state_->Run("inherit " + path, [&] { return inner_.InheritPermissions(path); });
+  }
+  Status HoldFolder(const std::string& path, std::unique_ptr<FolderHold>& hold) override {
+    return state_->Run("hold " + path, [&] { return inner_.HoldFolder(path, hold); });
+  }
   bool SameFolder(const std::string& a, const std::string& b) override {
     bool same = false;
     const Status s = state_->Run("same-folder " + a + " | " + b,
@@ -140,6 +150,15 @@ class FaultFileSystem final : public FileSystem {
   }
 
  private:
+  template <class Wrapper, class File>
+  Status Open(const char* call, const std::string& path, std::unique_ptr<File>& file,
+              Status (FileSystem::*open)(const std::string&, std::unique_ptr<File>&)) {
+    std::unique_ptr<File> inner;
+    Status s = state_->Run(call + (" " + path), [&] { return (inner_.*open)(path, inner); });
+    if (s.ok()) file = std::make_unique<Wrapper>(std::move(inner), state_, path);
+    return s;
+  }
+
   FileSystem& inner_;
   std::shared_ptr<FaultState> state_ = std::make_shared<FaultState>();
 };

@@ -2,7 +2,8 @@
 // A file system in memory that keeps the rules the program meets on Windows: drive letters are
 // volumes, names compare without regard to case and keep the spelling they were made with,
 // read-only files are neither replaced nor removed, hidden and system files and links (reparse
-// points) are what they are on Windows, and a file open for writing is shared with nobody.
+// points) are what they are on Windows, a file open for writing is shared with nobody, a held
+// folder stays where it is, and what is made in a folder takes the permissions it passes on.
 
 #include <algorithm>
 #include <cstdint>
@@ -51,6 +52,13 @@ class MemoryFileSystem final : public FileSystem {
   void SetAttributes(const std::string& path, Attributes attributes) {
     nodes_.at(Key(path)).attributes = attributes;
   }
+  // Permissions are named: what is made in a folder later takes its folder's.
+  void SetPermissions(const std::string& path, const std::string& permissions) {
+    nodes_.at(Key(path)).permissions = permissions;
+  }
+  std::string Permissions(const std::string& path) const {
+    return nodes_.at(Key(path)).permissions;
+  }
   // The file's bytes, following links; nothing for what is no file.
   std::optional<std::string> Get(const std::string& path) const {
     const Node* node = At(path, true);
@@ -90,7 +98,17 @@ class MemoryFileSystem final : public FileSystem {
     if (Status s = IsFile(node, "create", path); !s.ok()) return s;
     if (Status s = MayChange(*node, "create", path); !s.ok()) return s;
     *node->data = Data{.durable = false, .writers = 1};
-    file = std::make_unique<Writer>(node->data);
+    file = std::make_unique<Writer>(node->data, true);
+    return Status::Ok();
+  }
+  Status OpenForAppending(const std::string& path, std::unique_ptr<WritableFile>& file) override {
+    const std::string key = Resolve(Key(path), true);
+    if (Status s = ParentIsFolder(key, "append", path); !s.ok()) return s;
+    Node* node = Find(key);
+    if (node == nullptr) node = &Make(key, EntryKind::kFile, path);
+    if (Status s = IsFile(node, "append", path); !s.ok()) return s;
+    if (Status s = MayChange(*node, "append", path); !s.ok()) return s;
+    file = std::make_unique<Writer>(node->data, false);
     return Status::Ok();
   }
   Status MakeFolder(const std::string& path) override {
@@ -136,6 +154,7 @@ class MemoryFileSystem final : public FileSystem {
     if (source[0] != target[0]) return Error(StatusCode::kNotSameVolume, "rename", what);
     if (Status s = ParentIsFolder(target, "rename", what); !s.ok()) return s;
     if (Status s = MayChange(*node, "rename", what, false); !s.ok()) return s;
+    if (node->holds > 0) return Error(StatusCode::kSharingViolation, "rename", what);
     if (!Children(source).empty()) return Error(StatusCode::kAccessDenied, "rename", what);
     if (Node* there = Find(target); there != nullptr && source != target) {
       if (!replace) return Error(StatusCode::kAlreadyExists, "rename", what);
@@ -170,6 +189,26 @@ class MemoryFileSystem final : public FileSystem {
     return node != nullptr && node->kind == EntryKind::kFolder &&
            Resolve(Key(a), true) == Resolve(Key(b), true);
   }
+  Status Identify(const std::string& path, FileId& id) override {
+    const std::string key = Resolve(Key(path), false);
+    const Node* node = Find(key);
+    if (node == nullptr) return Error(StatusCode::kNotFound, "identify", path);
+    return id = {static_cast<std::uint64_t>(key[0]), node->id}, Status();
+  }
+  Status InheritPermissions(const std::string& path) override {
+    const std::string key = Resolve(Key(path), false);
+    Node* node = Find(key);
+    if (node == nullptr) return Error(StatusCode::kNotFound, "inherit permissions", path);
+    return node->permissions = Find(Parent(key))->permissions, Status();
+  }
+  Status HoldFolder(const std::string& path, std::unique_ptr<FolderHold>& hold) override {
+    Node* node = Find(Resolve(Key(path), false));
+    if (node == nullptr || node->kind != EntryKind::kFolder)
+      return Error(StatusCode::kNotFound, "hold", path);
+    ++node->holds;
+    hold = std::make_unique<Hold>(node->holds);
+    return Status::Ok();
+  }
 
  private:
   struct Data {
@@ -183,7 +222,14 @@ class MemoryFileSystem final : public FileSystem {
     std::uint64_t id = 0;
     std::shared_ptr<Data> data;  // files
     Attributes attributes;
-    std::string target;  // links
+    std::string target;       // links
+    std::string permissions;  // named
+    int holds = 0;            // folders held in place
+  };
+  struct Hold final : FolderHold {
+    explicit Hold(int& count) : holds(count) {}
+    ~Hold() override { --holds; }
+    int& holds;
   };
   struct Reader final : ReadableFile {
     explicit Reader(std::shared_ptr<Data> file) : data(std::move(file)) {}
@@ -195,16 +241,18 @@ class MemoryFileSystem final : public FileSystem {
     std::size_t at = 0;
   };
   struct Writer final : WritableFile {
-    explicit Writer(std::shared_ptr<Data> file) : data(std::move(file)) {}
+    // Appenders share the file: only an exclusive writer keeps others out.
+    Writer(std::shared_ptr<Data> file, bool alone) : data(std::move(file)), exclusive(alone) {}
     ~Writer() override {
-      if (open) data->writers = 0;  // abandoned: whatever was appended stays, not durable
+      if (!closed && exclusive) data->writers = 0;  // abandoned: what was appended stays
     }
     Status Append(std::string_view bytes) override { return data->bytes += bytes, Status(); }
     Status Close() override {
-      return open = false, data->writers = 0, data->durable = true, Status();
+      if (exclusive) data->writers = 0;
+      return closed = true, data->durable = true, Status();
     }
     std::shared_ptr<Data> data;
-    bool open = true;
+    bool exclusive, closed = false;
   };
 
   // "c:\A\.\b\..\B/" -> "C:\A\B": separators either way, doubled or trailing, "." and ".."
@@ -252,7 +300,9 @@ class MemoryFileSystem final : public FileSystem {
 
   Node& Make(const std::string& key, EntryKind kind, const std::string& path,
              const std::string& bytes = {}) {
+    const Node* parent = Find(Parent(key));
     Node& node = nodes_[key] = Node{.kind = kind, .name = Name(path), .id = ++last_id_};
+    if (parent != nullptr && parent != &node) node.permissions = parent->permissions;
     if (kind == EntryKind::kFile) node.data = std::make_shared<Data>(Data{.bytes = bytes});
     return node;
   }

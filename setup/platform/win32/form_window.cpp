@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numeric>
+#include <utility>
 
 #include "setup/platform/win32/forms_toolkit.h"
 #include "setup/platform/win32/layout_metrics.h"
@@ -167,6 +168,7 @@ void Win32Form::Show() {
   ShowWindow(hwnd_, SW_SHOWNORMAL);
   SetForegroundWindow(hwnd_);
   toolkit_.Shown(this);
+  activation_due_ = true;
   PostMessageW(hwnd_, kActivateMessage, 0, 0);
 }
 
@@ -237,9 +239,11 @@ void Win32Form::RestoreFocus() {
 LRESULT Win32Form::OnGetDefId() const {
   // The dialog manager presses the default button on Enter. No button is the default: the
   // focused one is answered instead, so that Enter presses it, as Space does.
+  // Without a focused control (the progress screen; any screen in the background) both sides of
+  // the comparison are null: the table is read only for one of the screen's controls.
   HWND focus = GetFocus();
   const int index = GetDlgCtrlID(focus) - kFirstControlId;
-  if (Control(index) != focus ||
+  if (focus == nullptr || Control(index) != focus ||
       layout_.controls[static_cast<std::size_t>(index)].kind != ControlKind::kButton) {
     return 0;
   }
@@ -268,7 +272,9 @@ LRESULT CALLBACK Win32Form::WindowProc(HWND hwnd, UINT message, WPARAM wparam, L
 LRESULT Win32Form::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case kActivateMessage:
-      events_.Activate();
+      // Any program can post it too. Only the one Show posted counts: on the progress screen the
+      // activation is the install run, which must not start again inside itself.
+      if (std::exchange(activation_due_, false)) events_.Activate();
       return 0;
     case WM_COMMAND:
       OnCommand(wparam, lparam);
@@ -320,10 +326,17 @@ void Win32Form::OnCommand(WPARAM wparam, LPARAM lparam) {
 }
 
 LRESULT Win32Form::OnColourStatic(HDC dc, HWND control) {
-  // Labels are opaque in the window's own colour.
+  // Labels are opaque in the window's own colour, with the text colour that goes with it: the
+  // device context's default black would vanish on a high-contrast theme's black.
   SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+  SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
   const int index = GetDlgCtrlID(control) - kFirstControlId;
-  if (Control(index) == control) {
+  // A high-contrast theme's colours are chosen to be read: a fixed colour gives way to them.
+  HIGHCONTRASTW contrast{sizeof(contrast)};
+  const bool high_contrast =
+      SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof(contrast), &contrast, 0) != FALSE &&
+      (contrast.dwFlags & HCF_HIGHCONTRASTON) != 0;
+  if (Control(index) == control && !high_contrast) {
     if (const auto& colour = layout_.controls[static_cast<std::size_t>(index)].text_colour) {
       SetTextColor(dc, RGB(colour->r, colour->g, colour->b));
     }

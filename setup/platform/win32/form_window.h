@@ -70,6 +70,7 @@ class Win32Form final : public FormWindow {
   std::vector<HWND> controls_;     // by table index
   std::vector<UniqueFont> fonts_;  // by table index; null for controls with the system font
   HWND saved_focus_ = nullptr;
+  bool activation_due_ = false;  // Show has posted the activation, which has not yet run
 };
 
 }  // namespace setup::win32

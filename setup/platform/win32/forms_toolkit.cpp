@@ -8,6 +8,9 @@
 namespace setup::win32 {
 namespace {
 
+// The icon's resource ID in setup.rc.
+constexpr WORD kProgramIcon = 1;
+
 // A held key repeats. One press is one click: a repeated Enter would press the focused button
 // again, or answer the message box the first press opened.
 bool IsHeldEnter(const MSG& msg) {
@@ -41,6 +44,12 @@ Status Win32FormsToolkit::RegisterFormClass() {
   window_class.lpfnWndProc = &Win32Form::WindowProc;
   window_class.hInstance = instance_;
   window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  // The taskbar and Alt+Tab show the class's icons; shared, they stay the system's to free.
+  window_class.hIcon = static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(kProgramIcon),
+                                                     IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
+  window_class.hIconSm = static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(kProgramIcon),
+                                                       IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                                       GetSystemMetrics(SM_CYSMICON), LR_SHARED));
   window_class.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
   window_class.lpszClassName = Win32Form::kClassName;
   form_class_ = RegisterClassExW(&window_class);

@@ -1,6 +1,8 @@
 #include "setup/platform/win32/win32_file_system.h"
 
 #include <windows.h>
+// After windows.h, which it builds on.
+#include <aclapi.h>
 
 #include <algorithm>
 #include <cstddef>
@@ -60,11 +62,11 @@ Status SystemPath(std::string_view path, std::wstring& wide) {
   return Status::Ok();
 }
 
-// What the path leads to, following links as opening it would. Only backup semantics open a
-// folder; they need no privilege for reading attributes.
-bool OpenedInfo(const std::wstring& path, BY_HANDLE_FILE_INFORMATION& info) {
+// What the path leads to, following links as opening it would unless `flags` say otherwise. Only
+// backup semantics open a folder; they need no privilege for reading attributes.
+bool OpenedInfo(const std::wstring& path, BY_HANDLE_FILE_INFORMATION& info, DWORD flags = 0) {
   UniqueHandle opened(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
-                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | flags, nullptr));
   return opened.valid() && GetFileInformationByHandle(opened.get(), &info);
 }
 
@@ -199,6 +201,19 @@ Status Win32FileSystem::OpenForWriting(const std::string& path,
   return Status::Ok();
 }
 
+Status Win32FileSystem::OpenForAppending(const std::string& path,
+                                         std::unique_ptr<WritableFile>& file) {
+  std::wstring wide;
+  if (Status status = SystemPath(path, wide); !status.ok()) return status;
+  // Append access alone: every write lands at the end, whoever else appends.
+  UniqueHandle handle(CreateFileW(wide.c_str(), FILE_APPEND_DATA,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!handle.valid()) return LastErrorStatus("open for appending", path);
+  file = std::make_unique<Win32WritableFile>(std::move(handle), path);
+  return Status::Ok();
+}
+
 Status Win32FileSystem::MakeFolder(const std::string& path) {
   std::wstring wide;
   if (Status status = SystemPath(path, wide); !status.ok()) return status;
@@ -307,6 +322,68 @@ Status Win32FileSystem::SetReadOnly(const std::string& path, bool read_only) {
   if (!SetFileAttributesW(wide.c_str(), wanted == 0 ? FILE_ATTRIBUTE_NORMAL : wanted)) {
     return LastErrorStatus("set attributes", path);
   }
+  return Status::Ok();
+}
+
+Status Win32FileSystem::Identify(const std::string& path, FileId& id) {
+  std::wstring wide;
+  if (Status status = SystemPath(path, wide); !status.ok()) return status;
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!OpenedInfo(wide, info, FILE_FLAG_OPEN_REPARSE_POINT))
+    return LastErrorStatus("identify", path);
+  id = {info.dwVolumeSerialNumber, (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
+  return Status::Ok();
+}
+
+Status Win32FileSystem::InheritPermissions(const std::string& path) {
+  std::wstring wide;
+  if (Status status = SystemPath(path, wide); !status.ok()) return status;
+  // An empty list that is not protected: the system fills it with what the folder passes on.
+  ACL empty{};
+  if (!InitializeAcl(&empty, sizeof empty, ACL_REVISION)) return LastErrorStatus("inherit", path);
+  const DWORD error =
+      SetNamedSecurityInfoW(wide.data(), SE_FILE_OBJECT,
+                            DACL_SECURITY_INFORMATION | UNPROTECTED_DACL_SECURITY_INFORMATION,
+                            nullptr, nullptr, &empty, nullptr);
+  // A volume without permissions (FAT) lets everyone read the file already.
+  if (error != ERROR_SUCCESS && error != ERROR_NOT_SUPPORTED) {
+    return StatusFromWin32(error, "inherit permissions", path);
+  }
+  return Status::Ok();
+}
+
+namespace {
+
+class Win32FolderHold final : public FolderHold {
+ public:
+  explicit Win32FolderHold(UniqueHandle folder) : folder_(std::move(folder)) {}
+
+ private:
+  UniqueHandle folder_;
+};
+
+}  // namespace
+
+Status Win32FileSystem::HoldFolder(const std::string& path, std::unique_ptr<FolderHold>& hold) {
+  std::wstring wide;
+  if (Status status = SystemPath(path, wide); !status.ok()) return status;
+  // The link itself, not where it leads. Without delete sharing nobody can rename or remove the
+  // folder while the handle is open; listing access is what makes the sharing count.
+  UniqueHandle folder(CreateFileW(
+      wide.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!folder.valid() || !GetFileInformationByHandle(folder.get(), &info)) {
+    return LastErrorStatus("hold", path);
+  }
+  // Wine opens what a link leads to even so; the path's own attributes, read once the folder is
+  // held, tell there.
+  const DWORD attributes = info.dwFileAttributes | GetFileAttributesW(wide.c_str());
+  if ((attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) !=
+      FILE_ATTRIBUTE_DIRECTORY) {
+    return Status::Error(StatusCode::kOther, "hold " + path + ": a link or no folder");
+  }
+  hold = std::make_unique<Win32FolderHold>(std::move(folder));
   return Status::Ok();
 }
 

@@ -21,6 +21,7 @@ class Win32FileSystem : public FileSystem {
   Status OpenForReading(const std::string& path, std::unique_ptr<ReadableFile>& file) override;
   // Nobody else may open the file while it is open here.
   Status OpenForWriting(const std::string& path, std::unique_ptr<WritableFile>& file) override;
+  Status OpenForAppending(const std::string& path, std::unique_ptr<WritableFile>& file) override;
   Status MakeFolder(const std::string& path) override;
   // Leaves out folders and files marked hidden or system. A symbolic link counts as a file
   // when it leads to one.
@@ -34,6 +35,11 @@ class Win32FileSystem : public FileSystem {
   // By volume serial number and file index, so that links and any spelling of the path
   // compare equal.
   bool SameFolder(const std::string& a, const std::string& b) override;
+  // By volume serial number and file index.
+  Status Identify(const std::string& path, FileId& id) override;
+  Status InheritPermissions(const std::string& path) override;
+  // A handle on the folder, shared for reading and writing but not deleting, kept open.
+  Status HoldFolder(const std::string& path, std::unique_ptr<FolderHold>& hold) override;
 };
 
 }  // namespace setup::win32

@@ -27,6 +27,9 @@ std::wstring_view WithoutVerbatimPrefix(std::wstring_view path, std::wstring& st
 
 }  // namespace
 
+// A 32-bit process on 64-bit Windows is told C:\Windows\system32 too, a folder the file system
+// shows it with the 32-bit system files (SysWOW64) in. The program takes only the path's drive,
+// for the install folder at its root, which no redirection touches; it never looks inside.
 std::uint32_t Win32System::GetSystemDirectoryA(char* buffer, std::uint32_t size) {
   return ::GetSystemDirectoryA(buffer, size);
 }

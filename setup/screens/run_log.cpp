@@ -1,0 +1,35 @@
+#include "setup/screens/run_log.h"
+
+#include "setup/env/locations.h"
+
+namespace setup {
+
+Status RunLog::Open(FileSystem& files, System& system, const std::string& path,
+                    std::unique_ptr<RunLog>& log) {
+  std::unique_ptr<WritableFile> file;
+  if (Status s = files.OpenForAppending(path, file); !s.ok()) return s;
+  log.reset(new RunLog(std::move(file)));
+  // Worked out as the install run will, to say where it reads and writes before it starts.
+  InstallLocations where;
+  if (!system.ApplicationPath(where.SourceDir).ok()) where.SourceDir = "?";
+  if (GetWindowsDir(system, where.WindowsDir).ok()) DeriveInstallDirs(where);
+  log->Line("Tessaradyne setup " SETUP_VERSION ": from " + where.SourceDir + " to " +
+            (where.InstallDir.empty() ? "?" : where.InstallDir));
+  return Status::Ok();
+}
+
+void RunLog::Line(std::string_view text) {
+  std::string line;
+  for (std::size_t at = 0; at < text.size(); ++at) {
+    if (text.compare(at, 2, "\r\n") == 0) {
+      line += " / ";
+      ++at;
+    } else {
+      line += text[at];
+    }
+  }
+  line += "\r\n";
+  (void)file_->Append(line);
+}
+
+}  // namespace setup

@@ -1,0 +1,31 @@
+#pragma once
+// The log a deployment tool asks for: UTF-8 text, one line per event, each handed to the system
+// as it happens, so that a run killed half way leaves the lines it had reached.
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "setup/platform/file_system.h"
+#include "setup/platform/system.h"
+
+namespace setup {
+
+class RunLog {
+ public:
+  // Appends to the file at `path`, making it if it is missing, so that repeated runs read in
+  // order. The first line names the program's version, the source folder and the install folder.
+  static Status Open(FileSystem& files, System& system, const std::string& path,
+                     std::unique_ptr<RunLog>& log);
+
+  // Adds one line; line breaks inside it become " / ". A line that cannot be written is lost,
+  // not the run's failure.
+  void Line(std::string_view text);
+
+ private:
+  explicit RunLog(std::unique_ptr<WritableFile> file) : file_(std::move(file)) {}
+
+  std::unique_ptr<WritableFile> file_;
+};
+
+}  // namespace setup
