@@ -11,7 +11,9 @@ Status RunLog::Open(FileSystem& files, System& system, const std::string& path,
   log.reset(new RunLog(std::move(file)));
   // Worked out as the install run will, to say where it reads and writes before it starts.
   InstallLocations where;
-  if (!system.ApplicationPath(where.SourceDir).ok()) where.SourceDir = "?";
+  // A character, not "?": GCC 12 at -O3 takes assigning that literal here for an overlapping
+  // copy (-Wrestrict), which fails the release build.
+  if (!system.ApplicationPath(where.SourceDir).ok()) where.SourceDir = '?';
   if (GetWindowsDir(system, where.WindowsDir).ok()) DeriveInstallDirs(where);
   log->Line("Tessaradyne setup " SETUP_VERSION ": from " + where.SourceDir + " to " +
             (where.InstallDir.empty() ? "?" : where.InstallDir));
