@@ -27,7 +27,9 @@
 
 #include "bench/bench_util.h"
 #include "setup/install/deploy.h"
+#include "setup/install/patient_file_system.h"
 #include "setup/install/tool_menu.h"
+#include "setup/platform/headless_forms.h"
 #include "setup/platform/win32/unique_handle.h"
 #include "setup/platform/win32/wide.h"
 #include "setup/platform/win32/win32_file_system.h"
@@ -36,7 +38,6 @@
 #include "setup/screens/setup1.h"
 #include "setup/screens/user_form1.h"
 #include "setup/screens/user_form2.h"
-#include "tests/support/quiet_forms.h"
 
 namespace {
 
@@ -128,6 +129,9 @@ class CountingFileSystem final : public FileSystem {
   Status OpenForWriting(const std::string& path, std::unique_ptr<WritableFile>& file) override {
     return Count("OpenForWriting", [&] { return inner_.OpenForWriting(path, file); });
   }
+  Status OpenForAppending(const std::string& path, std::unique_ptr<WritableFile>& file) override {
+    return Count("OpenForAppending", [&] { return inner_.OpenForAppending(path, file); });
+  }
   Status MakeFolder(const std::string& path) override {
     return Count("MakeFolder", [&] { return inner_.MakeFolder(path); });
   }
@@ -151,6 +155,15 @@ class CountingFileSystem final : public FileSystem {
   }
   bool SameFolder(const std::string& a, const std::string& b) override {
     return Count("SameFolder", [&] { return inner_.SameFolder(a, b); });
+  }
+  Status Identify(const std::string& path, FileId& id) override {
+    return Count("Identify", [&] { return inner_.Identify(path, id); });
+  }
+  Status InheritPermissions(const std::string& path) override {
+    return Count("InheritPermissions", [&] { return inner_.InheritPermissions(path); });
+  }
+  Status HoldFolder(const std::string& path, std::unique_ptr<FolderHold>& hold) override {
+    return Count("HoldFolder", [&] { return inner_.HoldFolder(path, hold); });
   }
 
  private:
@@ -238,10 +251,12 @@ void FreshFolders() {
 
 // --- Menu generation against a durable copy of the template.
 
-// GenerateToolMenu as the install run calls it, its pause taking no time.
+// GenerateToolMenu as the install run calls it, through the patience it adds over the platform's
+// file system; its pause takes no time.
 void Generate(FileSystem& files) {
   BenchSystem system(false);
-  if (!GenerateToolMenu(files, system, kLocations).abort_reason.empty()) {
+  PatientFileSystem patient(files, system);
+  if (!GenerateToolMenu(patient, system.AnsiCodePage(), kLocations, [] {}).abort_reason.empty()) {
     Die("menu generation failed");
   }
 }
@@ -351,6 +366,14 @@ PeakFigures MeasurePeak() {
 
 // --- Deployment against a loop of moves.
 
+// DeployProgramFiles as the install run calls it, through the patience it adds over the
+// platform's file system. What it reports is checked on the disk itself.
+void Deploy(FileSystem& files) {
+  BenchSystem system(false);
+  PatientFileSystem patient(files, system);
+  (void)DeployProgramFiles(patient, kLocations, [](const FilePlacing&) {});
+}
+
 // The next fresh distribution of `tools` tool files, made by bench.sh, becomes the source
 // folder. Returns the tool files' names.
 std::vector<std::wstring> TakeDistribution(const std::string& distributions, int tools) {
@@ -380,8 +403,7 @@ DeployFigures MeasureDeploy(FileSystem& files, const std::string& distributions,
   for (int i = 0; i < kRepeats; ++i) {
     TakeDistribution(distributions, tools);
     Clock::time_point start = Clock::now();
-    // What it reports is checked on the disk itself.
-    (void)DeployProgramFiles(files, kLocations);
+    Deploy(files);
     deploy.push_back(MsSince(start));
     CheckInstalled(static_cast<std::size_t>(tools));
 
@@ -430,25 +452,43 @@ double WriteAndFlushMs(FileSystem& files, const std::string& path, const std::st
   return MsSince(start);
 }
 
-// One install of the sample through the real Program, as a person goes through it: each screen
-// activates once shown, the progress screen's activation being the install run. Returns its
-// time in milliseconds, pauses included.
+// The program's own headless forms, with the screen loaded last at hand for a person's clicks.
+class ClickableForms final : public FormsToolkit, public MessageBoxes {
+ public:
+  Status Load(const FormSpec& layout, FormEvents& events,
+              std::unique_ptr<FormWindow>& window) override {
+    current = &events;
+    return inner.Load(layout, events, window);
+  }
+  void ProcessMessages() override { inner.ProcessMessages(); }
+  void Quit(int exit_code) override { inner.Quit(exit_code); }
+  int Ask(std::string_view text, std::string_view title, unsigned flags) override {
+    return inner.Ask(text, title, flags);
+  }
+
+  HeadlessForms inner;  // activates each screen shown, in turn, when run
+  FormEvents* current = nullptr;
+};
+
+// One install of the sample through the real Program, as a person goes through it: the
+// agreement, the confirmation, then the progress screen's activation, which is the install run.
+// Returns its time in milliseconds, pauses included.
 double Install(FileSystem& files, BenchSystem& system, const std::string& sample) {
   CopySample(sample);
-  testing::QuietForms forms;
+  ClickableForms forms;
   const Clock::time_point start = Clock::now();
   {
     Program program(Platform{forms, forms, system, files});
     Main(program);
-    forms.current->Activate();
+    forms.inner.Run();
     forms.current->Click(UserForm1::Command3);
     forms.current->Click(UserForm1::Command1);
-    forms.current->Activate();
+    forms.inner.Run();
     forms.current->Click(UserForm2::CommandButton1);
-    forms.current->Activate();
+    forms.inner.Run();
   }
   const double run_ms = MsSince(start);
-  if (forms.exit_codes != std::vector<int>{kExitInstalled} || system.nominal_ms == 0 ||
+  if (forms.inner.Run() != kExitInstalled || system.nominal_ms == 0 ||
       FileSize(Installed(kMenuFileName)) == 0) {
     Die("the sample run did not install");
   }
@@ -536,7 +576,7 @@ DeployPhase Deployment(FileSystem& files, const std::string& distributions,
     TakeDistribution(distributions, tools);
     CountingFileSystem counted(files);
     const Clock::time_point start = Clock::now();
-    (void)DeployProgramFiles(counted, kLocations);
+    Deploy(counted);
     std::printf("  one more deployment of %d, %.1f, its file-system calls:\n", tools,
                 MsSince(start));
     PrintTallies(counted);
