@@ -156,8 +156,9 @@ class CountingFileSystem final : public FileSystem {
   bool SameFolder(const std::string& a, const std::string& b) override {
     return Count("SameFolder", [&] { return inner_.SameFolder(a, b); });
   }
-  Status Identify(const std::string& path, FileId& id) override {
-    return Count("Identify", [&] { return inner_.Identify(path, id); });
+  // The identity a track gives later is not counted: it is asked only when a rename fails.
+  Status Track(const std::string& path, std::unique_ptr<FileTrack>& track) override {
+    return Count("Track", [&] { return inner_.Track(path, track); });
   }
   Status InheritPermissions(const std::string& path) override {
     return Count("InheritPermissions", [&] { return inner_.InheritPermissions(path); });

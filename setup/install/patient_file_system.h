@@ -45,8 +45,8 @@ class PatientFileSystem final : public FileSystem {
   bool SameFolder(const std::string& a, const std::string& b) override {
     return inner_.SameFolder(a, b);
   }
-  Status Identify(const std::string& path, FileId& id) override {
-    return inner_.Identify(path, id);
+  Status Track(const std::string& path, std::unique_ptr<FileTrack>& track) override {
+    return inner_.Track(path, track);
   }
   Status InheritPermissions(const std::string& path) override {
     return inner_.InheritPermissions(path);

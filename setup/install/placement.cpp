@@ -29,6 +29,7 @@ class ReadOnlyTarget {
     return files_.SetReadOnly(path_, false);
   }
   void Done() { done_ = true; }
+  bool cleared() const { return cleared_; }
 
  private:
   FileSystem& files_;
@@ -44,17 +45,35 @@ class ReadOnlyTarget {
 class Moving {
  public:
   Moving(FileSystem& files, const std::string& from) : files_(files) {
-    if (!files.Identify(from, id_).ok()) id_ = {};
+    if (!files.Track(from, track_).ok()) track_.reset();
   }
   bool Arrived(const std::string& to) const {
-    FileId there;
-    return id_ != FileId{} && files_.Identify(to, there).ok() && there == id_;
+    FileId moved, there;
+    std::unique_ptr<FileTrack> target;
+    return track_ != nullptr && track_->Identify(moved).ok() && files_.Track(to, target).ok() &&
+           target->Identify(there).ok() && there == moved;
   }
 
  private:
   FileSystem& files_;
-  FileId id_;
+  std::unique_ptr<FileTrack> track_;
 };
+
+// Renames, and only when that fails looks at what refused it, which costs the common case
+// nothing: an existing target without `replace` (the installed copy stays), or a read-only one
+// with it, whose mark is cleared for a second try and put back if that fails too.
+Status RenameInto(FileSystem& files, const std::string& from, const std::string& to, bool replace) {
+  const Moving moving(files, from);
+  Status renamed = files.Rename(from, to, replace);
+  ReadOnlyTarget mark(files, to);
+  if (replace && renamed.code() == StatusCode::kAccessDenied && !moving.Arrived(to)) {
+    if (Status s = mark.Clear(); !s.ok()) return s;
+    if (mark.cleared()) renamed = files.Rename(from, to, replace);
+  }
+  if (!renamed.ok() && !moving.Arrived(to)) return renamed;
+  mark.Done();
+  return Status::Ok();
+}
 
 }  // namespace
 
@@ -76,26 +95,16 @@ Status RemoveFile(FileSystem& files, const std::string& path) {
 }
 
 Status PlaceFile(FileSystem& files, const std::string& from, const std::string& to, bool replace) {
+  Status renamed = RenameInto(files, from, to, replace);
+  if (renamed.code() != StatusCode::kNotSameVolume) return renamed;
   if (!replace) {
-    // A target that cannot be looked at is no installed copy to keep.
+    // An installed copy to keep makes a copy of the new one pointless. One that cannot be
+    // looked at is no copy to keep.
     if (const EntryKind there = files.Inspect(to).kind; there == EntryKind::kUnknown) {
       return Status::Error(StatusCode::kIoError, "place " + to + ": cannot look there");
     } else if (there != EntryKind::kNone) {
       return Status::Error(StatusCode::kAlreadyExists, "place " + to + ": already there");
     }
-  }
-  ReadOnlyTarget mark(files, to);
-  if (replace) {
-    if (Status s = mark.Clear(); !s.ok()) return s;
-  }
-  const Moving source(files, from);
-  Status renamed = files.Rename(from, to, replace);
-  if (renamed.code() != StatusCode::kNotSameVolume) {
-    if (renamed.ok() || source.Arrived(to)) {
-      mark.Done();
-      return Status::Ok();
-    }
-    return renamed;
   }
 
   // Copied beside the target first, the target changes in one rename and never holds half a
@@ -110,11 +119,8 @@ Status PlaceFile(FileSystem& files, const std::string& from, const std::string& 
     if (copied.ok()) break;
     if (copied.code() != StatusCode::kAlreadyExists || n == kCopyNames) return copied;
   }
-  const Moving copied(files, copy);
-  renamed = files.Rename(copy, to, replace);
-  if (!renamed.ok() && !copied.Arrived(to)) return renamed;
+  if (renamed = RenameInto(files, copy, to, replace); !renamed.ok()) return renamed;
   (void)copy_made.release();
-  mark.Done();
   // Placed. A source that stays (a CD) costs nothing but the space it already took.
   (void)RemoveFile(files, from);
   return Status::Ok();

@@ -56,6 +56,14 @@ struct FileId {
   friend bool operator==(const FileId&, const FileId&) = default;
 };
 
+// A file followed wherever it is renamed to, without keeping anyone from renaming, writing or
+// removing it.
+class FileTrack {
+ public:
+  virtual ~FileTrack() = default;
+  virtual Status Identify(FileId& id) = 0;
+};
+
 // While it lives, the folder it holds can be neither renamed, nor removed, nor replaced.
 class FolderHold {
  public:
@@ -94,8 +102,8 @@ class FileSystem {
   virtual Status SetReadOnly(const std::string& path, bool read_only) = 0;
   // True when both paths name one existing folder, however spelled or linked.
   virtual bool SameFolder(const std::string& a, const std::string& b) = 0;
-  // The identity of what is at the path itself: a link at its end is not followed.
-  virtual Status Identify(const std::string& path, FileId& id) = 0;
+  // Follows what is at the path itself (a link at its end is not followed) until `track` goes.
+  virtual Status Track(const std::string& path, std::unique_ptr<FileTrack>& track) = 0;
   // Gives the file the permissions its folder passes on to files made in it, dropping those it
   // brought along, as a copy made there would have. Succeeds where the volume keeps none.
   virtual Status InheritPermissions(const std::string& path) = 0;

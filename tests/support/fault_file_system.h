@@ -75,6 +75,13 @@ struct FaultWritable final : FaultFile<WritableFile> {
   bool lost = false;
 };
 
+struct FaultTrack final : FaultFile<FileTrack> {
+  using FaultFile::FaultFile;
+  Status Identify(FileId& id) override {
+    return state->Run("identify " + path, [&] { return inner->Identify(id); });
+  }
+};
+
 // Fails a chosen call of the file system it wraps.
 class FaultFileSystem final : public FileSystem {
  public:
@@ -133,8 +140,8 @@ class FaultFileSystem final : public FileSystem {
     return state_->Run("set-read-only " + path,
                        [&] { return inner_.SetReadOnly(path, read_only); });
   }
-  Status Identify(const std::string& path, FileId& id) override {
-    return state_->Run("identify " + path, [&] { return inner_.Identify(path, id); });
+  Status Track(const std::string& path, std::unique_ptr<FileTrack>& track) override {
+    return Open<FaultTrack>("track", path, track, &FileSystem::Track);
   }
   Status InheritPermissions(const std::string& path) override {
     return state_->Run("inherit " + path, [&] { return inner_.InheritPermissions(path); });

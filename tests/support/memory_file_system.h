@@ -189,11 +189,12 @@ class MemoryFileSystem final : public FileSystem {
     return node != nullptr && node->kind == EntryKind::kFolder &&
            Resolve(Key(a), true) == Resolve(Key(b), true);
   }
-  Status Identify(const std::string& path, FileId& id) override {
+  Status Track(const std::string& path, std::unique_ptr<FileTrack>& track) override {
     const std::string key = Resolve(Key(path), false);
     const Node* node = Find(key);
-    if (node == nullptr) return Error(StatusCode::kNotFound, "identify", path);
-    return id = {static_cast<std::uint64_t>(key[0]), node->id}, Status();
+    if (node == nullptr) return Error(StatusCode::kNotFound, "track", path);
+    track = std::make_unique<Tracked>(FileId{static_cast<std::uint64_t>(key[0]), node->id});
+    return Status::Ok();
   }
   Status InheritPermissions(const std::string& path) override {
     const std::string key = Resolve(Key(path), false);
@@ -225,6 +226,12 @@ class MemoryFileSystem final : public FileSystem {
     std::string target;       // links
     std::string permissions;  // named
     int holds = 0;            // folders held in place
+  };
+  // A node's number stays with it through renames, as a file's does on a volume.
+  struct Tracked final : FileTrack {
+    explicit Tracked(FileId file) : id(file) {}
+    Status Identify(FileId& file) override { return file = id, Status(); }
+    FileId id;
   };
   struct Hold final : FolderHold {
     explicit Hold(int& count) : holds(count) {}

@@ -62,11 +62,11 @@ Status SystemPath(std::string_view path, std::wstring& wide) {
   return Status::Ok();
 }
 
-// What the path leads to, following links as opening it would unless `flags` say otherwise. Only
-// backup semantics open a folder; they need no privilege for reading attributes.
-bool OpenedInfo(const std::wstring& path, BY_HANDLE_FILE_INFORMATION& info, DWORD flags = 0) {
+// What the path leads to, following links as opening it would. Only backup semantics open a
+// folder; they need no privilege for reading attributes.
+bool OpenedInfo(const std::wstring& path, BY_HANDLE_FILE_INFORMATION& info) {
   UniqueHandle opened(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
-                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | flags, nullptr));
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   return opened.valid() && GetFileInformationByHandle(opened.get(), &info);
 }
 
@@ -325,13 +325,37 @@ Status Win32FileSystem::SetReadOnly(const std::string& path, bool read_only) {
   return Status::Ok();
 }
 
-Status Win32FileSystem::Identify(const std::string& path, FileId& id) {
+namespace {
+
+class Win32FileTrack final : public FileTrack {
+ public:
+  Win32FileTrack(UniqueHandle file, std::string path)
+      : file_(std::move(file)), path_(std::move(path)) {}
+  Status Identify(FileId& id) override {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(file_.get(), &info)) return LastErrorStatus("identify", path_);
+    id = {info.dwVolumeSerialNumber,
+          (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
+    return Status::Ok();
+  }
+
+ private:
+  UniqueHandle file_;
+  std::string path_;
+};
+
+}  // namespace
+
+Status Win32FileSystem::Track(const std::string& path, std::unique_ptr<FileTrack>& track) {
   std::wstring wide;
   if (Status status = SystemPath(path, wide); !status.ok()) return status;
-  BY_HANDLE_FILE_INFORMATION info{};
-  if (!OpenedInfo(wide, info, FILE_FLAG_OPEN_REPARSE_POINT))
-    return LastErrorStatus("identify", path);
-  id = {info.dwVolumeSerialNumber, (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
+  // Attribute access alone takes no part in sharing: renames and removals go on as before. The
+  // identity is read only when asked, which is rare: reading it costs a look at the volume.
+  UniqueHandle file(
+      CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+                  FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!file.valid()) return LastErrorStatus("track", path);
+  track = std::make_unique<Win32FileTrack>(std::move(file), path);
   return Status::Ok();
 }
 

@@ -35,8 +35,8 @@ class Win32FileSystem : public FileSystem {
   // By volume serial number and file index, so that links and any spelling of the path
   // compare equal.
   bool SameFolder(const std::string& a, const std::string& b) override;
-  // By volume serial number and file index.
-  Status Identify(const std::string& path, FileId& id) override;
+  // An open handle, which asks for the volume serial number and file index only when asked.
+  Status Track(const std::string& path, std::unique_ptr<FileTrack>& track) override;
   Status InheritPermissions(const std::string& path) override;
   // A handle on the folder, shared for reading and writing but not deleting, kept open.
   Status HoldFolder(const std::string& path, std::unique_ptr<FolderHold>& hold) override;
