@@ -441,8 +441,7 @@ bool FollowRun(Ctx& c, const Step& s) {
   sampler.request_stop();
   sampler.join();
   if (closer.joinable()) closer.join();
-  c.Check(s.a != 1 || !session,
-          F("WM_QUERYENDSESSION during the run answered %lld", session.load()));
+  c.Check(s.a != 1 || !session, F("WM_QUERYENDSESSION while busy answered %lld", session.load()));
   c.Shows(statuses == "|" + kStatuses + (s.text ? "" : kLastStatus), "status texts " + statuses);
   c.Check(values == kValues + (s.text ? "" : kLastValue), "progress values " + values);
   c.Check(s.text || took >= 6990, F("the run took %.0f ms", took));
@@ -490,7 +489,7 @@ bool CheckLog(Ctx& c, const Step& s) {
               "question: " + box(kStartQuestion) + " (Yes)",
               s.text ? "error: " + *s.text : "menu: " + kMenu + " written"};
   std::set<string> tools = {kMenu};
-  for (const auto& [name, bytes] : s.text ? Files{} : c.before)
+  for (const auto& [name, bytes] : c.before)
     if (IsTool(name)) tools.insert(name);
   for (const string& name : s.text ? std::set<string>{} : tools)
     want.push_back(c.unplaced.contains(name) ? "not placed: " + name + ": *"
@@ -540,11 +539,10 @@ bool Arrive(Ctx& c, long long screen) {
   GetClientRect(c.form, &client);
   GetWindowRect(c.form, &frame);
   SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-  const auto style = GetWindowLongPtrW(c.form, GWL_STYLE);
+  const auto style = GetWindowLongPtrW(c.form, GWL_STYLE) &
+                     (WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX);
   c.Shows(Name(c.form) == kTitles[screen], at + "title [" + Name(c.form) + "]");
-  c.Check((style & (WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX)) ==
-              (WS_CAPTION | WS_SYSMENU),
-          at + "frame is not a fixed one with only a close box");
+  c.Check(style == (WS_CAPTION | WS_SYSMENU), at + "frame is not fixed with only a close box");
   c.Check(!off(client.right, f.client_width) && !off(client.bottom, f.client_height),
           F("%sclient area %ldx%ld", at.c_str(), client.right, client.bottom));
   c.Check(std::abs(frame.left + frame.right - work.left - work.right) <= 4 &&
@@ -721,13 +719,11 @@ bool Prepare(Ctx& c) {
                   GetFileAttributesW((c.dir / name).c_str()) & FILE_ATTRIBUTE_READONLY,
               name + " is not read-only");
   }
-  c.Check(laid && Lay(kInstall, c.old) && Lay(kElsewhere, {}),
-          "could not lay out the distribution and C:\\Tessaradyne");
+  c.Check(laid && Lay(kInstall, c.old) && Lay(kElsewhere, {}), "could not lay out the folders");
   c.before = Folder(c.dir).value_or(Files{});
   const auto hold = [&](const string& name, DWORD access, DWORD sharing) {
-    c.held.emplace_back(
-        CreateFileW((c.dir / name).c_str(), access, sharing, 0, OPEN_EXISTING, 0, 0));
-    c.Check(c.held.back().valid(), "could not hold " + name + " open");
+    const HANDLE h = CreateFileW((c.dir / name).c_str(), access, sharing, 0, OPEN_EXISTING, 0, 0);
+    c.Check(c.held.emplace_back(h).valid(), "could not hold " + name + " open");
   };
   if (p & kLocked) hold(*c.unplaced.insert(dvb).first, GENERIC_READ, 0);
   if (p & kHeldTemplate) hold("org_TOOL", GENERIC_WRITE, FILE_SHARE_READ);
