@@ -180,7 +180,7 @@ string Name(HWND w, bool of_class = false) {
 
 // A window as a failure names it.
 string Named(HWND w) {
-  return Name(w, true) + " [" + Name(w) + "]";
+  return w ? Name(w, true) + " [" + Name(w) + "]" : "none";
 }
 
 // A top-level window of the process, visible unless `hidden` too, with the class and title (any
