@@ -91,25 +91,10 @@ class MemoryFileSystem final : public FileSystem {
     return Status::Ok();
   }
   Status OpenForWriting(const std::string& path, std::unique_ptr<WritableFile>& file) override {
-    const std::string key = Resolve(Key(path), true);
-    if (Status s = ParentIsFolder(key, "create", path); !s.ok()) return s;
-    Node* node = Find(key);
-    if (node == nullptr) node = &Make(key, EntryKind::kFile, path);
-    if (Status s = IsFile(node, "create", path); !s.ok()) return s;
-    if (Status s = MayChange(*node, "create", path); !s.ok()) return s;
-    *node->data = Data{.durable = false, .writers = 1};
-    file = std::make_unique<Writer>(node->data, true);
-    return Status::Ok();
+    return OpenWriter(path, file, true);
   }
   Status OpenForAppending(const std::string& path, std::unique_ptr<WritableFile>& file) override {
-    const std::string key = Resolve(Key(path), true);
-    if (Status s = ParentIsFolder(key, "append", path); !s.ok()) return s;
-    Node* node = Find(key);
-    if (node == nullptr) node = &Make(key, EntryKind::kFile, path);
-    if (Status s = IsFile(node, "append", path); !s.ok()) return s;
-    if (Status s = MayChange(*node, "append", path); !s.ok()) return s;
-    file = std::make_unique<Writer>(node->data, false);
-    return Status::Ok();
+    return OpenWriter(path, file, false);
   }
   Status MakeFolder(const std::string& path) override {
     const std::string key = Resolve(Key(path), false);
@@ -305,6 +290,18 @@ class MemoryFileSystem final : public FileSystem {
     return Status::Ok();
   }
 
+  // An exclusive writer empties the file and keeps everyone else out until it is done.
+  Status OpenWriter(const std::string& path, std::unique_ptr<WritableFile>& file, bool exclusive) {
+    const std::string key = Resolve(Key(path), true);
+    if (Status s = ParentIsFolder(key, "create", path); !s.ok()) return s;
+    Node* node = Find(key);
+    if (node == nullptr) node = &Make(key, EntryKind::kFile, path);
+    if (Status s = IsFile(node, "create", path); !s.ok()) return s;
+    if (Status s = MayChange(*node, "create", path); !s.ok()) return s;
+    if (exclusive) *node->data = Data{.durable = false, .writers = 1};
+    file = std::make_unique<Writer>(node->data, exclusive);
+    return Status::Ok();
+  }
   Node& Make(const std::string& key, EntryKind kind, const std::string& path,
              const std::string& bytes = {}) {
     const Node* parent = Find(Parent(key));

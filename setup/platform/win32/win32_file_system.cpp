@@ -174,15 +174,27 @@ class Win32WritableFile final : public WritableFile {
   DWORD error_ = 0;  // the first failure: bytes were lost, so Close must fail too
 };
 
+// CreateFileW on the path in the form the wide APIs take; `operation` names it in a failure.
+Status Open(const std::string& path, DWORD access, DWORD sharing, DWORD disposition, DWORD flags,
+            const char* operation, UniqueHandle& handle) {
+  std::wstring wide;
+  if (Status status = SystemPath(path, wide); !status.ok()) return status;
+  handle = UniqueHandle(
+      CreateFileW(wide.c_str(), access, sharing, nullptr, disposition, flags, nullptr));
+  if (!handle.valid()) return LastErrorStatus(operation, path);
+  return Status::Ok();
+}
+
 }  // namespace
 
 Status Win32FileSystem::OpenForReading(const std::string& path,
                                        std::unique_ptr<ReadableFile>& file) {
-  std::wstring wide;
-  if (Status status = SystemPath(path, wide); !status.ok()) return status;
-  UniqueHandle handle(CreateFileW(wide.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
-                                  FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-  if (!handle.valid()) return LastErrorStatus("open", path);
+  UniqueHandle handle;
+  if (Status s = Open(path, GENERIC_READ, kShareAll, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
+                      "open", handle);
+      !s.ok()) {
+    return s;
+  }
   if (GetFileType(handle.get()) != FILE_TYPE_DISK) {
     return Status::Error(StatusCode::kOther, "open " + path + ": not a file");
   }
@@ -192,26 +204,21 @@ Status Win32FileSystem::OpenForReading(const std::string& path,
 
 Status Win32FileSystem::OpenForWriting(const std::string& path,
                                        std::unique_ptr<WritableFile>& file) {
-  std::wstring wide;
-  if (Status status = SystemPath(path, wide); !status.ok()) return status;
-  UniqueHandle handle(CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!handle.valid()) return LastErrorStatus("open for writing", path);
-  file = std::make_unique<Win32WritableFile>(std::move(handle), path);
-  return Status::Ok();
+  UniqueHandle handle;
+  Status s = Open(path, GENERIC_WRITE, 0, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, "open for writing",
+                  handle);
+  if (s.ok()) file = std::make_unique<Win32WritableFile>(std::move(handle), path);
+  return s;
 }
 
 Status Win32FileSystem::OpenForAppending(const std::string& path,
                                          std::unique_ptr<WritableFile>& file) {
-  std::wstring wide;
-  if (Status status = SystemPath(path, wide); !status.ok()) return status;
+  UniqueHandle handle;
   // Append access alone: every write lands at the end, whoever else appends.
-  UniqueHandle handle(CreateFileW(wide.c_str(), FILE_APPEND_DATA,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!handle.valid()) return LastErrorStatus("open for appending", path);
-  file = std::make_unique<Win32WritableFile>(std::move(handle), path);
-  return Status::Ok();
+  Status s = Open(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_ALWAYS,
+                  FILE_ATTRIBUTE_NORMAL, "open for appending", handle);
+  if (s.ok()) file = std::make_unique<Win32WritableFile>(std::move(handle), path);
+  return s;
 }
 
 Status Win32FileSystem::MakeFolder(const std::string& path) {
@@ -347,16 +354,13 @@ class Win32FileTrack final : public FileTrack {
 }  // namespace
 
 Status Win32FileSystem::Track(const std::string& path, std::unique_ptr<FileTrack>& track) {
-  std::wstring wide;
-  if (Status status = SystemPath(path, wide); !status.ok()) return status;
+  UniqueHandle file;
   // Attribute access alone takes no part in sharing: renames and removals go on as before. The
   // identity is read only when asked, which is rare: reading it costs a look at the volume.
-  UniqueHandle file(
-      CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
-                  FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-  if (!file.valid()) return LastErrorStatus("track", path);
-  track = std::make_unique<Win32FileTrack>(std::move(file), path);
-  return Status::Ok();
+  Status s = Open(path, FILE_READ_ATTRIBUTES, kShareAll, OPEN_EXISTING,
+                  FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, "track", file);
+  if (s.ok()) track = std::make_unique<Win32FileTrack>(std::move(file), path);
+  return s;
 }
 
 Status Win32FileSystem::InheritPermissions(const std::string& path) {
