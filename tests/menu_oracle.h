@@ -22,5 +22,6 @@ inline std::string OracleMenu(std::string_view t, bool dbcs, std::string_view fo
                                                        : 1;
     out += t[i] == '\r' ? "\r\n" : n == 5 ? folder : t.substr(i, n);
   }
-  return out.empty() || out.ends_with("\r\n") ? out : out + "\r\n";
+  // The last line needs its CR LF unless the template ended one: the replacement may be empty.
+  return t.empty() || t.back() == '\r' || t.ends_with("\r\n") ? out : out + "\r\n";
 }
