@@ -13,17 +13,9 @@
 
 #include "setup/install/tool_menu.h"
 #include "tests/menu_oracle.h"
+#include "tests/support/test_system.h"
 
 namespace {
-
-// Only lead bytes matter to the menu's byte handling; no text is converted.
-struct FuzzCodePage final : setup::CodePage {
-  explicit FuzzCodePage(bool double_byte) : double_byte(double_byte) {}
-  bool IsLeadByte(unsigned char b) const override { return double_byte && IsLeadByte932(b); }
-  std::string ToUtf8(std::string_view ansi) const override { return std::string(ansi); }
-  setup::Status FromUtf8(std::string_view, std::string&) const override { return {}; }
-  bool double_byte;
-};
 
 // Some look like placeholders, lead bytes or line ends, so that a replacement searched again, or
 // one that joins the bytes around it into a character, shows.
@@ -62,10 +54,11 @@ std::string Build(std::string_view rest, std::string_view replacement,
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
-  const FuzzCodePage code_page(data[0] & 1);
+  const bool double_byte = (data[0] & 1) != 0;
+  const setup::testing::TestCodePage code_page(double_byte ? 932 : 1252);
   const std::string_view replacement = kReplacements[(data[0] >> 1) % std::size(kReplacements)];
   const std::string_view template_bytes(reinterpret_cast<const char*>(data + 1), size - 1);
-  const std::string expected = OracleMenu(template_bytes, code_page.double_byte, replacement);
+  const std::string expected = OracleMenu(template_bytes, double_byte, replacement);
   Check(Build(template_bytes, replacement, code_page, false) == expected,
         "the whole template gives another menu");
   Check(Build(template_bytes, replacement, code_page, true) == expected,

@@ -85,7 +85,9 @@ std::vector<std::string> DeployProgramFiles(FileSystem& files, const InstallLoca
     }
     const std::string target = InFolder(locations.InstallDir, name);
     Status s = PlaceFile(files, InFolder(locations.SourceDir, name), target, replace);
-    if (s.ok()) s = files.InheritPermissions(target);
+    // A file renamed in keeps its owner, and only the owner may change its permissions by right:
+    // unpacked by someone else into a folder where we may only modify, it is remade here as ours.
+    if (s.ok() && !files.InheritPermissions(target).ok()) s = RemakeInPlace(files, target);
     if (s.ok()) {
       record(name, FilePlacing::kPlaced, {});
     } else if (!replace && s.code() == StatusCode::kAlreadyExists) {

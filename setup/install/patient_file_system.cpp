@@ -19,7 +19,7 @@ Status PatientFileSystem::Patiently(const std::string& path, Op op) {
                         (s.code() == StatusCode::kAccessDenied &&
                          (path.empty() || !inner_.Inspect(path).read_only));
     if (!locked || waited_ms_ + pause > kMaxWaitMs) break;
-    system_.Sleep(pause);
+    system_.Wait(pause);
     waited_ms_ += pause;
     s = op();
   }
@@ -48,6 +48,11 @@ Status PatientFileSystem::CopyToNewFile(const std::string& from, const std::stri
     if (std::exchange(tried, true)) (void)inner_.Remove(to);
     return inner_.CopyToNewFile(from, to);
   });
+}
+
+Status PatientFileSystem::HoldFolder(const std::string& path, std::unique_ptr<FolderHold>& hold) {
+  // A scanner opening the install folder for a moment would otherwise name every file.
+  return Patiently({}, [&] { return inner_.HoldFolder(path, hold); });
 }
 
 }  // namespace setup

@@ -13,11 +13,11 @@
 
 namespace setup {
 
-// Passes every call to `inner`. Rename, CopyToNewFile, Remove and OpenForWriting that fail
-// with a sharing violation, or with access denied on a file that is not read-only, are tried
-// again after pauses of 50 ms growing to 500 ms, for about 2 s each; all of them together wait
-// no longer than kMaxWaitMs, after which they fail at once. The pauses are the system's Sleep:
-// no window message runs meanwhile.
+// Passes every call to `inner`. Rename, CopyToNewFile, Remove, OpenForWriting and HoldFolder
+// that fail with a sharing violation, or with access denied on a file that is not read-only, are
+// tried again after pauses of 50 ms growing to 500 ms, for about 2 s each; all of them together
+// wait no longer than kMaxWaitMs, after which they fail at once. The pauses are the system's
+// Wait: the screens answer what is sent to them, and take no input, meanwhile.
 class PatientFileSystem final : public FileSystem {
  public:
   static constexpr std::uint32_t kMaxWaitMs = 10'000;
@@ -51,9 +51,7 @@ class PatientFileSystem final : public FileSystem {
   Status InheritPermissions(const std::string& path) override {
     return inner_.InheritPermissions(path);
   }
-  Status HoldFolder(const std::string& path, std::unique_ptr<FolderHold>& hold) override {
-    return inner_.HoldFolder(path, hold);
-  }
+  Status HoldFolder(const std::string& path, std::unique_ptr<FolderHold>& hold) override;
 
  private:
   // Runs `op` until it succeeds, fails for good, or the patience is spent. `path` is the file

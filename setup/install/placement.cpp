@@ -75,6 +75,24 @@ Status RenameInto(FileSystem& files, const std::string& from, const std::string&
   return Status::Ok();
 }
 
+// Copies `from` beside `to` and renames the copy over it, so that `to` holds its old contents or
+// the whole copy whatever fails. The copy goes again unless it was renamed, whatever ends this.
+Status CopyOver(FileSystem& files, const std::string& from, const std::string& to, bool replace) {
+  std::string copy;
+  const auto remove_copy = [&](const std::string* path) { (void)files.Remove(*path); };
+  std::unique_ptr<const std::string, decltype(remove_copy)> copy_made(nullptr, remove_copy);
+  for (int n = 1;; ++n) {
+    copy = to + std::string(kCopyMark) + std::to_string(n);
+    const Status copied = files.CopyToNewFile(from, copy);
+    if (copied.code() != StatusCode::kAlreadyExists) copy_made.reset(&copy);
+    if (copied.ok()) break;
+    if (copied.code() != StatusCode::kAlreadyExists || n == kCopyNames) return copied;
+  }
+  if (Status renamed = RenameInto(files, copy, to, replace); !renamed.ok()) return renamed;
+  (void)copy_made.release();
+  return Status::Ok();
+}
+
 }  // namespace
 
 bool IsTemporaryCopy(std::string_view name) {
@@ -106,24 +124,15 @@ Status PlaceFile(FileSystem& files, const std::string& from, const std::string& 
       return Status::Error(StatusCode::kAlreadyExists, "place " + to + ": already there");
     }
   }
-
-  // Copied beside the target first, the target changes in one rename and never holds half a
-  // file. The copy goes again unless it was renamed, whatever ends this call.
-  std::string copy;
-  const auto remove_copy = [&](const std::string* path) { (void)files.Remove(*path); };
-  std::unique_ptr<const std::string, decltype(remove_copy)> copy_made(nullptr, remove_copy);
-  for (int n = 1;; ++n) {
-    copy = to + std::string(kCopyMark) + std::to_string(n);
-    const Status copied = files.CopyToNewFile(from, copy);
-    if (copied.code() != StatusCode::kAlreadyExists) copy_made.reset(&copy);
-    if (copied.ok()) break;
-    if (copied.code() != StatusCode::kAlreadyExists || n == kCopyNames) return copied;
-  }
-  if (renamed = RenameInto(files, copy, to, replace); !renamed.ok()) return renamed;
-  (void)copy_made.release();
+  // Copied beside the target first, the target changes in one rename and never holds half a file.
+  if (Status copied = CopyOver(files, from, to, replace); !copied.ok()) return copied;
   // Placed. A source that stays (a CD) costs nothing but the space it already took.
   (void)RemoveFile(files, from);
   return Status::Ok();
+}
+
+Status RemakeInPlace(FileSystem& files, const std::string& path) {
+  return CopyOver(files, path, path, /*replace=*/true);
 }
 
 }  // namespace setup

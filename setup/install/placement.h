@@ -24,4 +24,10 @@ bool IsTemporaryCopy(std::string_view name);
 // Removes the file, clearing a read-only mark first if that is what stands in the way.
 Status RemoveFile(FileSystem& files, const std::string& path);
 
+// Replaces the file by a copy of itself made beside it and renamed over it, which belongs to the
+// caller and takes what the folder passes on, as any file made there does: the way to give a file
+// the folder's permissions when only its owner, someone else, may change them. The file holds the
+// same bytes whatever fails; a read-only mark does not come over.
+Status RemakeInPlace(FileSystem& files, const std::string& path);
+
 }  // namespace setup

@@ -80,8 +80,9 @@ class FileSystem {
   // Creates the file, or empties an existing one, for appending. Where the system allows it,
   // nobody else may open the file until it is closed or abandoned.
   virtual Status OpenForWriting(const std::string& path, std::unique_ptr<WritableFile>& file) = 0;
-  // Opens the file for adding at its end, making it if it is missing. Each Append reaches the
-  // system at once, and others may read and append meanwhile.
+  // Opens the file for adding at its end, making it if it is missing, at the path as written
+  // (no system folder is redirected). Each Append reaches the system at once, and others may
+  // read and append meanwhile.
   virtual Status OpenForAppending(const std::string& path, std::unique_ptr<WritableFile>& file) = 0;
   // Fails with kAlreadyExists when there is anything at the path.
   virtual Status MakeFolder(const std::string& path) = 0;

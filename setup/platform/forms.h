@@ -65,6 +65,14 @@ struct FormSpec {
   std::span<const ControlSpec> controls;
 };
 
+// Windows puts the show state that the starting program gave (a deployment tool's "run hidden"
+// gives hidden) in place of the process's first show command, whatever that says: a screen shown
+// once would wait unseen. How many times to show a screen normally so that it ends so, given
+// that state while it is still to be taken.
+constexpr int ShowsNeeded(std::optional<int> start_state) {
+  return start_state ? 2 : 1;
+}
+
 // Close modes of a close request.
 inline constexpr std::int16_t kCloseByUser = 0;  // close box, system menu, Alt+F4
 inline constexpr std::int16_t kCloseByCode = 1;

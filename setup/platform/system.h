@@ -29,7 +29,12 @@ class System {
   virtual std::uint32_t GetSystemDirectoryA(char* buffer, std::uint32_t size) = 0;
   // The folder of the running program: no trailing backslash except at a drive root ("E:\").
   virtual Status ApplicationPath(std::string& folder) = 0;
+  // A pause in which no window message runs.
   virtual void Sleep(std::uint32_t milliseconds) = 0;
+  // A pause in which the program's windows still answer what other programs send them (a close,
+  // the end of the session, the system asking whether they are alive) but take no input: Windows
+  // offers to end a screen that has not looked at its messages for 5 seconds.
+  virtual void Wait(std::uint32_t milliseconds) = 0;
   virtual const CodePage& AnsiCodePage() const = 0;
 };
 

@@ -8,7 +8,7 @@ Status RunLog::Open(FileSystem& files, System& system, const std::string& path,
                     std::unique_ptr<RunLog>& log) {
   std::unique_ptr<WritableFile> file;
   if (Status s = files.OpenForAppending(path, file); !s.ok()) return s;
-  log.reset(new RunLog(std::move(file)));
+  log.reset(new RunLog(files, path, std::move(file)));
   // Worked out as the install run will, to say where it reads and writes before it starts.
   InstallLocations where;
   // A character, not "?": GCC 12 at -O3 takes assigning that literal here for an overlapping
@@ -31,6 +31,12 @@ void RunLog::Line(std::string_view text) {
     }
   }
   line += "\r\n";
+  if (file_->Append(line).ok()) return;
+  // A handle that lost a write fails every later one, and a log on a share loses its handle when
+  // the network drops for a moment; a new one may get through, and the log goes on.
+  std::unique_ptr<WritableFile> again;
+  if (!files_.OpenForAppending(path_, again).ok()) return;
+  file_ = std::move(again);
   (void)file_->Append(line);
 }
 

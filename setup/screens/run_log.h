@@ -18,13 +18,18 @@ class RunLog {
   static Status Open(FileSystem& files, System& system, const std::string& path,
                      std::unique_ptr<RunLog>& log);
 
-  // Adds one line; line breaks inside it become " / ". A line that cannot be written is lost,
-  // not the run's failure.
+  // Adds one line; line breaks inside it become " / ". A line that cannot be written is tried
+  // once more on the file opened anew, then lost, not the run's failure.
   void Line(std::string_view text);
+  // The last line: the status the program exits with.
+  void Exit(int exit_code) { Line("exit: " + std::to_string(exit_code)); }
 
  private:
-  explicit RunLog(std::unique_ptr<WritableFile> file) : file_(std::move(file)) {}
+  RunLog(FileSystem& files, std::string path, std::unique_ptr<WritableFile> file)
+      : files_(files), path_(std::move(path)), file_(std::move(file)) {}
 
+  FileSystem& files_;
+  const std::string path_;
   std::unique_ptr<WritableFile> file_;
 };
 

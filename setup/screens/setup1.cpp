@@ -1,6 +1,7 @@
 #include "setup/screens/setup1.h"
 
 #include <algorithm>
+#include <exception>
 
 namespace setup {
 
@@ -12,6 +13,30 @@ bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
   };
   return text.size() >= prefix.size() &&
          std::ranges::equal(text.substr(0, prefix.size()), prefix, {}, lower, lower);
+}
+
+// The spellings deployment tools' administrators know from other installers.
+constexpr std::string_view kSilentOptions[] = {"/S", "/quiet", "/silent", "/verysilent", "/q", "/qn"};
+
+const LastWords* last_words = nullptr;
+
+[[noreturn]] void Terminated() noexcept {
+  try {
+    // Not the exception that nothing caught, if there is one: reading it costs the 32-bit build
+    // 2 KB it does not have.
+    const std::string text = UnexpectedFailureText("std::terminate");
+    if (last_words->log != nullptr) {
+      last_words->log->Line("error: " + text);
+      last_words->log->Exit(kExitAborted);
+    }
+    if (last_words->boxes != nullptr) {
+      last_words->boxes->Ask(text, kBoxTitle, kMbOk | kMbIconError);
+    }
+  } catch (...) {
+    // Out of memory for the words: the exit status still tells.
+  }
+  last_words->exit(kExitAborted);
+  std::_Exit(kExitAborted);
 }
 
 }  // namespace
@@ -27,21 +52,36 @@ void MainSilently(Program& program) {
 
 Options ParseArguments(const std::vector<std::string>& arguments) {
   Options options;
-  for (const std::string& argument : arguments) {
+  for (const std::string& given : arguments) {
+    // Deployment tools' administrators type "-" as often as "/".
+    const std::string argument = given.starts_with('-') ? "/" + given.substr(1) : given;
     const auto is = [&](std::string_view option) {
       return argument.size() == option.size() && StartsWithIgnoringCase(argument, option);
     };
-    if (is("/S") || is("/quiet")) {
+    if (std::ranges::any_of(kSilentOptions, is)) {
       options.silent = true;
     } else if (is("/?")) {
       options.usage = true;
     } else if (StartsWithIgnoringCase(argument, "/log=") && argument.size() > 5) {
       options.log = argument.substr(5);
     } else if (options.unknown.empty()) {
-      options.unknown = argument;
+      options.unknown = given;
     }
   }
   return options;
+}
+
+StartPlan PlanStart(const Options& options, bool seen) {
+  const bool boxes = seen && !options.silent;
+  if (!options.unknown.empty()) return {Start::kUnknownArgument, boxes};
+  if (options.usage) return {Start::kUsage, boxes};
+  if (options.silent) return {Start::kSilently, false};
+  return {seen ? Start::kScreens : Start::kNobodyToAnswer, boxes};
+}
+
+void EndOnTerminate(const LastWords& words) {
+  last_words = &words;
+  std::set_terminate(&Terminated);
 }
 
 }  // namespace setup

@@ -1,15 +1,20 @@
 #pragma once
 // A file system in memory that keeps the rules the program meets on Windows: drive letters are
 // volumes, names compare without regard to case and keep the spelling they were made with,
-// read-only files are neither replaced nor removed, hidden and system files and links (reparse
-// points) are what they are on Windows, a file open for writing is shared with nobody, a held
-// folder stays where it is, and what is made in a folder takes the permissions it passes on.
+// read-only files are neither replaced nor removed, a file open for writing is shared with nobody,
+// a held folder stays where it is, what is made in a folder takes the permissions it passes on,
+// and only a file's owner may change them. Any call can be made to fail, so that tests drive the
+// program through failures real files will not produce on demand.
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
+#include <new>
 #include <optional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -21,7 +26,36 @@ namespace setup::testing {
 using Files = std::map<std::string, std::string>;  // name -> bytes
 
 struct Attributes {
-  bool read_only = false, hidden = false, system = false;
+  bool read_only = false;
+  bool others = false;  // owned by another user than the one installing
+};
+
+// The failures planned, shared with opened files, which may outlive the file system.
+struct FaultState {
+  std::size_t calls = 0, fail_at = 0, times = 0;
+  StatusCode code = StatusCode::kOk;
+  bool after = false, throws = false;
+  std::function<bool(const std::string&)> when;
+  std::string failed;         // the last call failed
+  std::set<std::string> all;  // every call failed
+
+  // Runs `op` as the call named `call` ("operation path..."), failing it where planned.
+  template <class Op>
+  Status Run(const std::string& call, Op&& op) {
+    if (Status s = Check(call, false); !s.ok()) return s;
+    Status s = op();
+    return s.ok() ? Check(call, true) : s;
+  }
+  Status Check(const std::string& call, bool after_effect) {
+    if (!after_effect) ++calls;
+    if (!(when ? !after_effect && times > 0 && when(call)
+               : calls == fail_at && after_effect == after))
+      return {};
+    if (when) --times;
+    all.insert(failed = call);
+    if (throws) throw std::bad_alloc();
+    return Status::Error(code, "injected: " + call);
+  }
 };
 
 class MemoryFileSystem final : public FileSystem {
@@ -31,26 +65,34 @@ class MemoryFileSystem final : public FileSystem {
     for (const char* drive : {"C:", "D:", "E:"}) nodes_[drive].kind = EntryKind::kFolder;
   }
 
+  // --- failures: the program's calls count from 1, reads, appends and closes of opened files
+  // and identifications of tracked ones included ----------------------------------------------
+  // Fails the nth call from now on with `code`: before it takes effect, or, with `after`, once
+  // it has, as a call whose answer was lost half way; with `throws`, by throwing std::bad_alloc
+  // before it takes effect. Inspect and SameFolder fail by answering kUnknown and false.
+  void FailCall(std::size_t n, StatusCode code, bool after = false, bool throws = false) {
+    *faults_ = FaultState{.fail_at = n, .code = code, .after = after, .throws = throws};
+  }
+  // Fails, before they take effect, the first `times` calls whose name `when` picks.
+  void FailWhere(std::function<bool(const std::string&)> when, StatusCode code,
+                 std::size_t times = SIZE_MAX) {
+    *faults_ = FaultState{.times = times, .code = code, .when = std::move(when)};
+  }
+  // What is planned, the calls so far, and those failed ("operation path").
+  const FaultState& faults() const { return *faults_; }
+
   // --- setting up and looking, as another program would; folders on the way are made ---------
   void Put(const std::string& path, const std::string& bytes, Attributes attributes = {}) {
-    PutFolder(Parent(Key(path)));
+    PutFolder(ParentPath(path));
     Make(Key(path), EntryKind::kFile, path, bytes).attributes = attributes;
   }
   void Put(const std::string& folder, const Files& files, Attributes attributes = {}) {
     for (const auto& [name, bytes] : files) Put(folder + "\\" + name, bytes, attributes);
   }
   void PutFolder(const std::string& path) {
-    const std::string key = Key(path);
-    if (nodes_.contains(key)) return;
-    PutFolder(Parent(key));
-    Make(key, EntryKind::kFolder, path);
-  }
-  // A link (reparse point) at `path` that leads to `target`, which need not exist.
-  void PutLink(const std::string& path, const std::string& target) {
-    Make(Key(path), EntryKind::kLink, path).target = Key(target);
-  }
-  void SetAttributes(const std::string& path, Attributes attributes) {
-    nodes_.at(Key(path)).attributes = attributes;
+    if (nodes_.contains(Key(path))) return;
+    PutFolder(ParentPath(path));
+    Make(Key(path), EntryKind::kFolder, path);
   }
   // Permissions are named: what is made in a folder later takes its folder's.
   void SetPermissions(const std::string& path, const std::string& permissions) {
@@ -59,141 +101,167 @@ class MemoryFileSystem final : public FileSystem {
   std::string Permissions(const std::string& path) const {
     return nodes_.at(Key(path)).permissions;
   }
-  // The file's bytes, following links; nothing for what is no file.
+  // The file's bytes; nothing for what is no file.
   std::optional<std::string> Get(const std::string& path) const {
-    const Node* node = At(path, true);
+    const Node* node = Find(Key(path));
     if (node == nullptr || node->kind != EntryKind::kFile) return std::nullopt;
     return node->data->bytes;
   }
-  // Every entry of the folder, hidden ones too, by name as spelled; folders read "<folder>".
+  // Every entry of the folder by name as spelled; folders read "<folder>".
   Files Contents(const std::string& folder) const {
     Files found;
-    for (const auto& [key, node] : Children(Resolve(Key(folder), true)))
+    for (const auto& [key, node] : Children(Key(folder)))
       found[node->name] = node->kind == EntryKind::kFile ? node->data->bytes : "<folder>";
     return found;
   }
   bool IsReadOnly(const std::string& path) const {
-    const Node* node = At(path, false);
+    const Node* node = Find(Key(path));
     return node != nullptr && node->attributes.read_only;
   }
   // Whether everything written to the file has reached the disk: it was closed cleanly.
   bool IsDurable(const std::string& path) const {
-    const Node* node = At(path, false);
+    const Node* node = Find(Key(path));
     return node != nullptr && node->data != nullptr && node->data->durable;
   }
 
   // --- the program's interface ---------------------------------------------------------------
   Status OpenForReading(const std::string& path, std::unique_ptr<ReadableFile>& file) override {
-    const Node* node = At(path, true);
-    if (Status s = IsFile(node, "open", path); !s.ok()) return s;
-    if (node->data->writers > 0) return Error(StatusCode::kSharingViolation, "open", path);
-    file = std::make_unique<Reader>(node->data);
-    return Status::Ok();
+    return faults_->Run("open " + path, [&] {
+      const Node* node = Find(Key(path));
+      if (Status s = IsFile(node, "open", path); !s.ok()) return s;
+      if (node->data->writers > 0) return Error(StatusCode::kSharingViolation, "open", path);
+      file = std::make_unique<Reader>(node->data, faults_, path);
+      return Status::Ok();
+    });
   }
   Status OpenForWriting(const std::string& path, std::unique_ptr<WritableFile>& file) override {
-    return OpenWriter(path, file, true);
+    return faults_->Run("open-for-writing " + path, [&] { return OpenWriter(path, file, true); });
   }
   Status OpenForAppending(const std::string& path, std::unique_ptr<WritableFile>& file) override {
-    return OpenWriter(path, file, false);
+    return faults_->Run("open-for-appending " + path,
+                        [&] { return OpenWriter(path, file, false); });
   }
   Status MakeFolder(const std::string& path) override {
-    const std::string key = Resolve(Key(path), false);
-    if (Find(key) != nullptr) return Error(StatusCode::kAlreadyExists, "make folder", path);
-    if (Status s = ParentIsFolder(key, "make folder", path); !s.ok()) return s;
-    Make(key, EntryKind::kFolder, path);
-    return Status::Ok();
+    return faults_->Run("make-folder " + path, [&] {
+      const std::string key = Key(path);
+      if (Find(key) != nullptr) return Error(StatusCode::kAlreadyExists, "make folder", path);
+      if (Status s = ParentIsFolder(key, "make folder", path); !s.ok()) return s;
+      Make(key, EntryKind::kFolder, path);
+      return Status::Ok();
+    });
   }
   Status ListFiles(const std::string& folder, std::vector<std::string>& names) override {
-    const std::string key = Resolve(Key(folder), true);
-    const Node* node = Find(key);
-    if (node == nullptr || node->kind != EntryKind::kFolder)
-      return Error(StatusCode::kNotFound, "list", folder);
-    names.clear();
-    for (const auto& [child_key, child] : Children(key)) {
-      const Node* leads_to = Find(Resolve(child_key, true));
-      if (!child->attributes.hidden && !child->attributes.system && leads_to != nullptr &&
-          leads_to->kind == EntryKind::kFile)
-        names.push_back(child->name);
-    }
-    return Status::Ok();
+    return faults_->Run("list " + folder, [&] {
+      const Node* node = Find(Key(folder));
+      if (node == nullptr || node->kind != EntryKind::kFolder)
+        return Error(StatusCode::kNotFound, "list", folder);
+      names.clear();
+      for (const auto& [key, child] : Children(Key(folder)))
+        if (child->kind == EntryKind::kFile) names.push_back(child->name);
+      return Status::Ok();
+    });
   }
   Entry Inspect(const std::string& path) override {
-    const Node* node = At(path, false);
-    return node == nullptr ? Entry{} : Entry{node->kind, node->attributes.read_only};
+    Entry entry;
+    const Status s = faults_->Run("inspect " + path, [&] {
+      const Node* node = Find(Key(path));
+      if (node != nullptr) entry = {node->kind, node->attributes.read_only};
+      return Status::Ok();
+    });
+    return s.ok() ? entry : Entry{EntryKind::kUnknown};
   }
   Status Remove(const std::string& path) override {
-    const std::string key = Resolve(Key(path), false);
-    Node* node = Find(key);
-    if (node == nullptr) return Error(StatusCode::kNotFound, "remove", path);
-    if (node->kind == EntryKind::kFolder) return Error(StatusCode::kAccessDenied, "remove", path);
-    if (Status s = MayChange(*node, "remove", path); !s.ok()) return s;
-    nodes_.erase(key);
-    return Status::Ok();
+    return faults_->Run("remove " + path, [&] {
+      Node* node = Find(Key(path));
+      if (node == nullptr) return Error(StatusCode::kNotFound, "remove", path);
+      if (node->kind == EntryKind::kFolder) return Error(StatusCode::kAccessDenied, "remove", path);
+      if (Status s = MayChange(*node, "remove", path); !s.ok()) return s;
+      nodes_.erase(Key(path));
+      return Status::Ok();
+    });
   }
   // Folders are renamed only while empty: the program never renames one.
   Status Rename(const std::string& from, const std::string& to, bool replace) override {
-    const std::string source = Resolve(Key(from), false), target = Resolve(Key(to), false);
     const std::string what = from + " -> " + to;
-    Node* node = Find(source);
-    if (node == nullptr) return Error(StatusCode::kNotFound, "rename", what);
-    if (source[0] != target[0]) return Error(StatusCode::kNotSameVolume, "rename", what);
-    if (Status s = ParentIsFolder(target, "rename", what); !s.ok()) return s;
-    if (Status s = MayChange(*node, "rename", what, false); !s.ok()) return s;
-    if (node->holds > 0) return Error(StatusCode::kSharingViolation, "rename", what);
-    if (!Children(source).empty()) return Error(StatusCode::kAccessDenied, "rename", what);
-    if (Node* there = Find(target); there != nullptr && source != target) {
-      if (!replace) return Error(StatusCode::kAlreadyExists, "rename", what);
-      if (there->kind == EntryKind::kFolder)
-        return Error(StatusCode::kAccessDenied, "rename", what);
-      if (Status s = MayChange(*there, "rename", what); !s.ok()) return s;
-    }
-    Node moved = std::move(*node);
-    moved.name = Name(to);
-    nodes_.erase(source);
-    nodes_[target] = std::move(moved);
-    return Status::Ok();
+    return faults_->Run("rename " + what, [&] {
+      const std::string source = Key(from), target = Key(to);
+      Node* node = Find(source);
+      if (node == nullptr) return Error(StatusCode::kNotFound, "rename", what);
+      if (source[0] != target[0]) return Error(StatusCode::kNotSameVolume, "rename", what);
+      if (Status s = ParentIsFolder(target, "rename", what); !s.ok()) return s;
+      if (Status s = MayChange(*node, "rename", what, false); !s.ok()) return s;
+      if (node->holds > 0) return Error(StatusCode::kSharingViolation, "rename", what);
+      if (!Children(source).empty()) return Error(StatusCode::kAccessDenied, "rename", what);
+      if (Node* there = Find(target); there != nullptr && source != target) {
+        if (!replace) return Error(StatusCode::kAlreadyExists, "rename", what);
+        if (there->kind == EntryKind::kFolder)
+          return Error(StatusCode::kAccessDenied, "rename", what);
+        if (Status s = MayChange(*there, "rename", what); !s.ok()) return s;
+      }
+      Node moved = std::move(*node);
+      moved.name = Name(to);
+      nodes_.erase(source);
+      nodes_[target] = std::move(moved);
+      return Status::Ok();
+    });
   }
   Status CopyToNewFile(const std::string& from, const std::string& to) override {
-    const Node* node = At(from, true);
-    if (Status s = IsFile(node, "copy", from); !s.ok()) return s;
-    if (node->data->writers > 0) return Error(StatusCode::kSharingViolation, "copy", from);
-    const std::string target = Resolve(Key(to), false);
-    if (Find(target) != nullptr) return Error(StatusCode::kAlreadyExists, "copy", to);
-    if (Status s = ParentIsFolder(target, "copy", to); !s.ok()) return s;
-    Make(target, EntryKind::kFile, to, node->data->bytes);
-    return Status::Ok();
+    return faults_->Run("copy " + from + " -> " + to, [&] {
+      const Node* node = Find(Key(from));
+      if (Status s = IsFile(node, "copy", from); !s.ok()) return s;
+      if (node->data->writers > 0) return Error(StatusCode::kSharingViolation, "copy", from);
+      if (Find(Key(to)) != nullptr) return Error(StatusCode::kAlreadyExists, "copy", to);
+      if (Status s = ParentIsFolder(Key(to), "copy", to); !s.ok()) return s;
+      Make(Key(to), EntryKind::kFile, to, node->data->bytes);
+      return Status::Ok();
+    });
   }
   Status SetReadOnly(const std::string& path, bool read_only) override {
-    Node* node = Find(Resolve(Key(path), false));
-    if (node == nullptr) return Error(StatusCode::kNotFound, "set attributes", path);
-    node->attributes.read_only = read_only;
-    return Status::Ok();
+    return faults_->Run("set-read-only " + path, [&] {
+      Node* node = Find(Key(path));
+      if (node == nullptr) return Error(StatusCode::kNotFound, "set attributes", path);
+      node->attributes.read_only = read_only;
+      return Status::Ok();
+    });
   }
   bool SameFolder(const std::string& a, const std::string& b) override {
-    const Node* node = At(a, true);
-    return node != nullptr && node->kind == EntryKind::kFolder &&
-           Resolve(Key(a), true) == Resolve(Key(b), true);
+    bool same = false;
+    const Status s = faults_->Run("same-folder " + a + " | " + b, [&] {
+      const Node* node = Find(Key(a));
+      same = node != nullptr && node->kind == EntryKind::kFolder && Key(a) == Key(b);
+      return Status::Ok();
+    });
+    return s.ok() && same;
   }
   Status Track(const std::string& path, std::unique_ptr<FileTrack>& track) override {
-    const std::string key = Resolve(Key(path), false);
-    const Node* node = Find(key);
-    if (node == nullptr) return Error(StatusCode::kNotFound, "track", path);
-    track = std::make_unique<Tracked>(FileId{static_cast<std::uint64_t>(key[0]), node->id});
-    return Status::Ok();
+    return faults_->Run("track " + path, [&] {
+      const Node* node = Find(Key(path));
+      if (node == nullptr) return Error(StatusCode::kNotFound, "track", path);
+      const FileId id{static_cast<std::uint64_t>(Key(path)[0]), node->id};
+      track = std::make_unique<Tracked>(id, faults_, path);
+      return Status::Ok();
+    });
   }
   Status InheritPermissions(const std::string& path) override {
-    const std::string key = Resolve(Key(path), false);
-    Node* node = Find(key);
-    if (node == nullptr) return Error(StatusCode::kNotFound, "inherit permissions", path);
-    return node->permissions = Find(Parent(key))->permissions, Status();
+    return faults_->Run("inherit " + path, [&] {
+      Node* node = Find(Key(path));
+      if (node == nullptr) return Error(StatusCode::kNotFound, "inherit permissions", path);
+      // Changing them takes the right to, which by default only the owner has.
+      if (node->attributes.others)
+        return Error(StatusCode::kAccessDenied, "inherit permissions", path);
+      node->permissions = Find(Parent(Key(path)))->permissions;
+      return Status::Ok();
+    });
   }
   Status HoldFolder(const std::string& path, std::unique_ptr<FolderHold>& hold) override {
-    Node* node = Find(Resolve(Key(path), false));
-    if (node == nullptr || node->kind != EntryKind::kFolder)
-      return Error(StatusCode::kNotFound, "hold", path);
-    ++node->holds;
-    hold = std::make_unique<Hold>(node->holds);
-    return Status::Ok();
+    return faults_->Run("hold " + path, [&] {
+      Node* node = Find(Key(path));
+      if (node == nullptr || node->kind != EntryKind::kFolder)
+        return Error(StatusCode::kNotFound, "hold", path);
+      ++node->holds;
+      hold = std::make_unique<Hold>(node->holds);
+      return Status::Ok();
+    });
   }
 
  private:
@@ -208,14 +276,21 @@ class MemoryFileSystem final : public FileSystem {
     std::uint64_t id = 0;
     std::shared_ptr<Data> data;  // files
     Attributes attributes;
-    std::string target;       // links
     std::string permissions;  // named
     int holds = 0;            // folders held in place
   };
+  // What an opened file's calls count and fail through.
+  struct Opened {
+    std::shared_ptr<FaultState> faults;
+    std::string path;
+  };
   // A node's number stays with it through renames, as a file's does on a volume.
-  struct Tracked final : FileTrack {
-    explicit Tracked(FileId file) : id(file) {}
-    Status Identify(FileId& file) override { return file = id, Status(); }
+  struct Tracked final : FileTrack, Opened {
+    Tracked(FileId file, std::shared_ptr<FaultState> f, std::string p)
+        : Opened{std::move(f), std::move(p)}, id(file) {}
+    Status Identify(FileId& file) override {
+      return faults->Run("identify " + path, [&] { return file = id, Status(); });
+    }
     FileId id;
   };
   struct Hold final : FolderHold {
@@ -223,52 +298,63 @@ class MemoryFileSystem final : public FileSystem {
     ~Hold() override { --holds; }
     int& holds;
   };
-  struct Reader final : ReadableFile {
-    explicit Reader(std::shared_ptr<Data> file) : data(std::move(file)) {}
+  struct Reader final : ReadableFile, Opened {
+    Reader(std::shared_ptr<Data> file, std::shared_ptr<FaultState> f, std::string p)
+        : Opened{std::move(f), std::move(p)}, data(std::move(file)) {}
     Status Read(std::span<char> buffer, std::size_t& got) override {
-      got = data->bytes.copy(buffer.data(), buffer.size(), std::min(at, data->bytes.size()));
-      return at += got, Status();
+      return faults->Run("read " + path, [&] {
+        got = data->bytes.copy(buffer.data(), buffer.size(), std::min(at, data->bytes.size()));
+        return at += got, Status();
+      });
     }
     std::shared_ptr<Data> data;
     std::size_t at = 0;
   };
-  struct Writer final : WritableFile {
+  // As a real file's handle, one that lost a write fails every later write and its close.
+  struct Writer final : WritableFile, Opened {
     // Appenders share the file: only an exclusive writer keeps others out.
-    Writer(std::shared_ptr<Data> file, bool alone) : data(std::move(file)), exclusive(alone) {}
+    Writer(std::shared_ptr<Data> file, bool alone, std::shared_ptr<FaultState> f, std::string p)
+        : Opened{std::move(f), std::move(p)}, data(std::move(file)), exclusive(alone) {}
     ~Writer() override {
       if (!closed && exclusive) data->writers = 0;  // abandoned: what was appended stays
     }
-    Status Append(std::string_view bytes) override { return data->bytes += bytes, Status(); }
+    Status Append(std::string_view bytes) override {
+      if (lost) return Error(StatusCode::kIoError, "append after a lost write", path);
+      const Status s =
+          faults->Run("append " + path, [&] { return data->bytes += bytes, Status(); });
+      lost = !s.ok();
+      return s;
+    }
     Status Close() override {
-      if (exclusive) data->writers = 0;
-      return closed = true, data->durable = true, Status();
+      return faults->Run("close " + path, [&] {
+        if (exclusive) data->writers = 0;
+        closed = true;
+        if (lost) return Error(StatusCode::kIoError, "lost write", path);
+        return data->durable = true, Status();
+      });
     }
     std::shared_ptr<Data> data;
-    bool exclusive, closed = false;
+    bool exclusive, closed = false, lost = false;
   };
 
-  // "c:\A\.\b\..\B/" -> "C:\A\B": separators either way, doubled or trailing, "." and ".."
-  // resolved, ASCII letters in upper case, which is how Windows compares them.
+  // "c:\A\\b/" -> "C:\A\B": separators either way, doubled or trailing, ASCII letters in upper
+  // case, which is how Windows compares them.
   static std::string Key(const std::string& path) {
-    std::vector<std::string> parts(1);
-    for (const char c : path + "\\") {
-      std::string& part = parts.back();
+    std::string key;
+    for (const char c : path) {
       if (c != '\\' && c != '/') {
-        part += c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-      } else if (part == ".." && parts.size() > 2) {
-        parts.pop_back(), parts.back().clear();
-      } else if (!part.empty() && part != "." && part != "..") {
-        parts.emplace_back();
-      } else {
-        part.clear();
+        key += c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+      } else if (!key.empty() && key.back() != '\\') {
+        key += '\\';
       }
     }
-    std::string key;
-    for (const std::string& part : parts)
-      key += part.empty() ? "" : (key.empty() ? "" : "\\") + part;
+    if (key.ends_with('\\')) key.pop_back();
     return key;
   }
   static std::string Parent(const std::string& key) { return key.substr(0, key.rfind('\\')); }
+  static std::string ParentPath(const std::string& path) {
+    return path.substr(0, path.find_last_of("\\/"));
+  }
   static std::string Name(const std::string& path) {
     return path.substr(path.find_last_of("\\/") + 1);
   }
@@ -292,14 +378,14 @@ class MemoryFileSystem final : public FileSystem {
 
   // An exclusive writer empties the file and keeps everyone else out until it is done.
   Status OpenWriter(const std::string& path, std::unique_ptr<WritableFile>& file, bool exclusive) {
-    const std::string key = Resolve(Key(path), true);
+    const std::string key = Key(path);
     if (Status s = ParentIsFolder(key, "create", path); !s.ok()) return s;
     Node* node = Find(key);
     if (node == nullptr) node = &Make(key, EntryKind::kFile, path);
     if (Status s = IsFile(node, "create", path); !s.ok()) return s;
     if (Status s = MayChange(*node, "create", path); !s.ok()) return s;
     if (exclusive) *node->data = Data{.durable = false, .writers = 1};
-    file = std::make_unique<Writer>(node->data, exclusive);
+    file = std::make_unique<Writer>(node->data, exclusive, faults_, path);
     return Status::Ok();
   }
   Node& Make(const std::string& key, EntryKind kind, const std::string& path,
@@ -316,22 +402,6 @@ class MemoryFileSystem final : public FileSystem {
   }
   const Node* Find(const std::string& key) const {
     return const_cast<MemoryFileSystem*>(this)->Find(key);
-  }
-  const Node* At(const std::string& path, bool follow_last) const {
-    return Find(Resolve(Key(path), follow_last));
-  }
-  // The path with the links on its way followed, and the last one too with `follow_last`.
-  std::string Resolve(std::string key, bool follow_last) const {
-    for (std::size_t end = key.find('\\'), hops = 0; hops < 32; end = key.find('\\', end + 1)) {
-      const Node* node = Find(key.substr(0, end));
-      if (node != nullptr && node->kind == EntryKind::kLink && (end != key.npos || follow_last)) {
-        key = node->target + (end == key.npos ? "" : key.substr(end));
-        end = 0, ++hops;  // from the start of the new path
-      } else if (end == key.npos) {
-        break;
-      }
-    }
-    return key;
   }
   std::vector<std::pair<std::string, const Node*>> Children(const std::string& key) const {
     std::vector<std::pair<std::string, const Node*>> found;
@@ -352,6 +422,7 @@ class MemoryFileSystem final : public FileSystem {
 
   std::map<std::string, Node> nodes_;  // by key
   std::uint64_t last_id_ = 0;
+  std::shared_ptr<FaultState> faults_ = std::make_shared<FaultState>();
 };
 
 }  // namespace setup::testing

@@ -67,11 +67,12 @@ struct TestSystem final : System {
     return folder = application_path, Status();
   }
   void Sleep(std::uint32_t milliseconds) override { slept_ms += milliseconds; }
+  void Wait(std::uint32_t milliseconds) override { waited_ms += milliseconds; }
   const CodePage& AnsiCodePage() const override { return code_page; }
 
   std::string application_path, system_dir;
   TestCodePage code_page;
-  std::uint64_t slept_ms = 0;  // the pauses asked for
+  std::uint64_t slept_ms = 0, waited_ms = 0;  // the pauses asked for, each kind
 };
 
 }  // namespace setup::testing
