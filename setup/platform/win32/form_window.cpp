@@ -165,7 +165,7 @@ HWND Win32Form::Control(ControlId control) const {
 }
 
 void Win32Form::Show() {
-  ShowWindow(hwnd_, SW_SHOWNORMAL);
+  for (int n = ShowsNeeded(toolkit_.TakeStartShow()); n > 0; --n) ShowWindow(hwnd_, SW_SHOWNORMAL);
   SetForegroundWindow(hwnd_);
   toolkit_.Shown(this);
   activation_due_ = true;

@@ -26,11 +26,12 @@ LRESULT CALLBACK DropHeldEnter(int code, WPARAM wparam, LPARAM lparam) {
 
 }  // namespace
 
-Win32FormsToolkit::Win32FormsToolkit(HINSTANCE instance)
+Win32FormsToolkit::Win32FormsToolkit(HINSTANCE instance, std::optional<int> start_show)
     : instance_(instance),
       monitor_(MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY)),
       held_enter_hook_(
-          SetWindowsHookExW(WH_MSGFILTER, &DropHeldEnter, nullptr, GetCurrentThreadId())) {}
+          SetWindowsHookExW(WH_MSGFILTER, &DropHeldEnter, nullptr, GetCurrentThreadId())),
+      start_show_(start_show) {}
 
 Win32FormsToolkit::~Win32FormsToolkit() {
   if (held_enter_hook_ != nullptr) UnhookWindowsHookEx(held_enter_hook_);
@@ -109,6 +110,9 @@ int Win32FormsToolkit::Run() {
     }
     Dispatch(msg);
   }
+  // The end Quit posted is taken here: a box shown after the loop, as the failure's is, would
+  // otherwise take it and close at once.
+  if (quitting_) PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
   return exit_code_;
 }
 

@@ -4,7 +4,9 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "setup/platform/forms.h"
@@ -15,7 +17,8 @@ class Win32Form;
 
 class Win32FormsToolkit final : public FormsToolkit {
  public:
-  explicit Win32FormsToolkit(HINSTANCE instance);
+  // `start_show`: the show state the starting program gave, if it gave one.
+  Win32FormsToolkit(HINSTANCE instance, std::optional<int> start_show);
   ~Win32FormsToolkit() override;
   Win32FormsToolkit(const Win32FormsToolkit&) = delete;
   Win32FormsToolkit& operator=(const Win32FormsToolkit&) = delete;
@@ -41,6 +44,9 @@ class Win32FormsToolkit final : public FormsToolkit {
   // The monitor new screens open on: that of the screen shown last, at first the primary one.
   HMONITOR monitor() const { return monitor_; }
 
+  // The start's show state while Windows has yet to take it for the first show: once only.
+  std::optional<int> TakeStartShow() { return std::exchange(start_show_, std::nullopt); }
+
   // Bookkeeping of the forms, called by them.
   void Added(Win32Form* form);
   void Removed(Win32Form* form);
@@ -61,6 +67,7 @@ class Win32FormsToolkit final : public FormsToolkit {
   int exit_code_ = 0;
   std::string failure_;
   HHOOK held_enter_hook_ = nullptr;
+  std::optional<int> start_show_;
 };
 
 }  // namespace setup::win32

@@ -9,6 +9,7 @@
 
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,7 @@
 #include "setup/platform/win32/unique_handle.h"
 #include "setup/platform/win32/wide.h"
 #include "setup/platform/win32/win32_file_system.h"
+#include "setup/platform/win32/win32_status.h"
 #include "setup/platform/win32/win32_system.h"
 #include "setup/screens/program.h"
 #include "setup/screens/run_log.h"
@@ -67,16 +69,57 @@ bool LoadCommonControls() {
   return init != nullptr && init(&classes) != FALSE;
 }
 
+// A service's session (0), where deployment tools run installers as SYSTEM, and a window station
+// that is not shown have nobody to see a window, let alone answer it. Where the station cannot
+// be asked, nobody is taken to be there: a run that waits for ever is the worse mistake.
+bool SomeoneCanSee() {
+  DWORD session = 0;
+  if (ProcessIdToSessionId(GetCurrentProcessId(), &session) && session == 0) return false;
+  USEROBJECTFLAGS flags{};
+  return GetUserObjectInformationW(GetProcessWindowStation(), UOI_FLAGS, &flags, sizeof flags,
+                                   nullptr) &&
+         (flags.dwFlags & WSF_VISIBLE) != 0;
+}
+
+// Where nobody answers, the system's own boxes would wait too: an error reading a drive without
+// its disk, and the crash report's.
+void KeepSystemBoxesAway() {
+  SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
+  // Looked up: WER_FAULT_REPORTING_NO_UI (32) is not in every SDK, nor known to every Windows,
+  // which then takes queueing the report alone (WER_FAULT_REPORTING_FLAG_QUEUE, 2).
+  using WerSetFlagsFn = HRESULT(WINAPI*)(DWORD);
+  if (auto set_flags = Lookup<WerSetFlagsFn>(L"kernel32.dll", "WerSetFlags")) {
+    if (FAILED(set_flags(0x20 | 0x2))) set_flags(0x2);
+  }
+}
+
+// The show state the starting program asked for, where it gave one.
+std::optional<int> StartShowState() {
+  STARTUPINFOW start{};
+  start.cb = sizeof start;
+  GetStartupInfoW(&start);
+  if ((start.dwFlags & STARTF_USESHOWWINDOW) == 0) return std::nullopt;
+  return start.wShowWindow;
+}
+
 // Two installers at once would move the same files into the same folder. The name is the same
 // from any folder, and Global\ makes it one for every session of the machine.
 constexpr const wchar_t* kOneSetupMutex = L"Global\\Kestrelwin.Tessaradyne.Setup";
 
-// Another user's installer holds the mutex with a security descriptor that refuses us: that
-// too means one is running.
-bool AnotherSetupRuns(setup::win32::UniqueHandle& mutex) {
+enum class Guard { kOurs, kAnotherSetup, kUnknown };
+
+// Another user's installer holds the mutex with a security descriptor that refuses us; an object
+// of another kind holding the name (ERROR_INVALID_HANDLE) is another setup's, or a program's
+// squatting it. Neither leaves us a guard, and without one nothing is installed.
+Guard TakeOneSetupGuard(setup::win32::UniqueHandle& mutex) {
   mutex = setup::win32::UniqueHandle(CreateMutexW(nullptr, FALSE, kOneSetupMutex));
   const DWORD error = GetLastError();
-  return error == ERROR_ALREADY_EXISTS || (!mutex.valid() && error == ERROR_ACCESS_DENIED);
+  if (mutex.valid() && error != ERROR_ALREADY_EXISTS) return Guard::kOurs;
+  if (error == ERROR_ALREADY_EXISTS || error == ERROR_ACCESS_DENIED ||
+      error == ERROR_INVALID_HANDLE) {
+    return Guard::kAnotherSetup;
+  }
+  return Guard::kUnknown;
 }
 
 // The running installer's screen to the front, or the box it shows. Windows lets a program
@@ -98,35 +141,48 @@ bool BringOtherSetupForward() {
   return !EnumWindows(BringForwardIfSetup, 0);
 }
 
-// A box of its own, for when no screen is there to own it.
-void ShowBox(const std::string& text, UINT icon) {
-  MessageBoxW(nullptr, setup::win32::Wide(text).c_str(),
-              setup::win32::Wide(setup::kBoxTitle).c_str(),
-              MB_OK | icon | MB_SETFOREGROUND | MB_TASKMODAL);
-}
+// Boxes of their own, for when no screen is there to own them.
+class OwnBoxes final : public setup::MessageBoxes {
+ public:
+  int Ask(std::string_view text, std::string_view title, unsigned flags) override {
+    return MessageBoxW(nullptr, setup::win32::Wide(text).c_str(), setup::win32::Wide(title).c_str(),
+                       flags | MB_SETFOREGROUND | MB_TASKMODAL);
+  }
+};
 
-// What start-up has to say goes to the log, if there is one, and to a box unless nobody
-// watches; the exit status ends the log.
+// What start-up has to say goes to the log, if there is one, and to a box where boxes may show;
+// the exit status ends the log. What a terminate says goes the same ways.
 class Startup {
  public:
-  explicit Startup(const setup::Options& options) : options_(options) {}
+  Startup(const setup::StartPlan& plan, setup::LastWords& last_words)
+      : plan_(plan), last_words_(last_words) {
+    if (plan.boxes) last_words.boxes = &boxes_;
+  }
 
   setup::win32::Win32System system;
   setup::win32::Win32FileSystem files;
   std::unique_ptr<setup::RunLog> log;
 
-  bool silent() const { return options_.silent; }
+  const setup::StartPlan& plan() const { return plan_; }
+  bool silent() const { return plan_.start == setup::Start::kSilently; }
+  setup::Status OpenLog(const std::string& path) {
+    const setup::Status s = setup::RunLog::Open(files, system, path, log);
+    last_words_.log = log.get();
+    return s;
+  }
   void Tell(const std::string& text, UINT icon) {
     if (log) log->Line(text);
-    if (!silent()) ShowBox(text, icon);
+    if (plan_.boxes) boxes_.Ask(text, setup::kBoxTitle, MB_OK | icon);
   }
   int Finish(int exit_code) {
-    if (log) log->Line("exit: " + std::to_string(exit_code));
+    if (log) log->Exit(exit_code);
     return exit_code;
   }
 
  private:
-  const setup::Options& options_;
+  const setup::StartPlan plan_;
+  setup::LastWords& last_words_;
+  OwnBoxes boxes_;
 };
 
 // The screens, as a person goes through them.
@@ -135,7 +191,7 @@ int RunScreens(Startup& startup, HINSTANCE instance) {
     startup.Tell("コモン コントロールを読み込めません。", MB_ICONERROR);
     return setup::kExitAborted;
   }
-  setup::win32::Win32FormsToolkit forms(instance);
+  setup::win32::Win32FormsToolkit forms(instance, StartShowState());
   setup::win32::Win32MessageBoxes boxes(forms);
   int exit_code = 0;
   {
@@ -166,25 +222,36 @@ int RunSilently(Startup& startup) {
 
 int Run(Startup& startup, const setup::Options& options, HINSTANCE instance) {
   if (!options.log.empty()) {
-    if (const setup::Status s =
-            setup::RunLog::Open(startup.files, startup.system, options.log, startup.log);
-        !s.ok()) {
+    if (const setup::Status s = startup.OpenLog(options.log); !s.ok()) {
       startup.Tell("ログファイルを作成できません。\r\n" + s.message(), MB_ICONERROR);
       return setup::kExitAborted;
     }
   }
-  if (!options.unknown.empty()) {
-    startup.Tell("不明な引数です: " + options.unknown + "\r\n" + std::string(setup::kUsage),
+  switch (startup.plan().start) {
+    case setup::Start::kUnknownArgument:
+      startup.Tell("不明な引数です: " + options.unknown + "\r\n" + std::string(setup::kUsage),
+                   MB_ICONERROR);
+      return startup.Finish(setup::kExitAborted);
+    case setup::Start::kUsage:
+      // Nothing installed, as when the user leaves.
+      startup.Tell(std::string(setup::kUsage), MB_ICONINFORMATION);
+      return startup.Finish(setup::kExitUserLeft);
+    case setup::Start::kNobodyToAnswer:
+      startup.Tell(std::string(setup::kNobodyToAnswer), MB_ICONERROR);
+      return startup.Finish(setup::kExitAborted);
+    case setup::Start::kScreens:
+    case setup::Start::kSilently:
+      break;
+  }
+  setup::win32::UniqueHandle one_setup;
+  const Guard guard = TakeOneSetupGuard(one_setup);
+  if (guard == Guard::kUnknown) {
+    startup.Tell(setup::UnexpectedFailureText(
+                     setup::win32::LastErrorStatus("make sure no other setup runs").message()),
                  MB_ICONERROR);
     return startup.Finish(setup::kExitAborted);
   }
-  if (options.usage) {
-    // Nothing installed, as when the user leaves.
-    startup.Tell(std::string(setup::kUsage), MB_ICONINFORMATION);
-    return startup.Finish(setup::kExitUserLeft);
-  }
-  setup::win32::UniqueHandle one_setup;
-  if (AnotherSetupRuns(one_setup)) {
+  if (guard == Guard::kAnotherSetup) {
     // A deployment tool's run leaves the other installer alone. The running installer may belong
     // to another user's session, or a program may hold its name: the user who started this one
     // must hear why nothing happens.
@@ -216,8 +283,12 @@ std::vector<std::string> Arguments() {
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*command_line*/,
                     int /*show*/) {
+  static setup::LastWords last_words;
+  setup::EndOnTerminate(last_words);
   RestrictDllSearch();
   const setup::Options options = setup::ParseArguments(Arguments());
-  Startup startup(options);
+  const setup::StartPlan plan = setup::PlanStart(options, SomeoneCanSee());
+  if (!plan.boxes) KeepSystemBoxesAway();
+  Startup startup(plan, last_words);
   return Run(startup, options, instance);
 }

@@ -67,10 +67,18 @@ struct FontTraits {
   static bool Close(HFONT font) { return ::DeleteObject(font) != FALSE; }
 };
 
+// Memory the system allocated with LocalAlloc for the caller, as FormatMessageW's text.
+struct LocalTextTraits {
+  using Handle = wchar_t*;
+  static bool Valid(wchar_t* text) { return text != nullptr; }
+  static bool Close(wchar_t* text) { return ::LocalFree(text) == nullptr; }
+};
+
 // Files, processes, events: anything CloseHandle closes.
 using UniqueHandle = BasicUniqueHandle<KernelHandleTraits>;
 // Searches started by FindFirstFileExW.
 using UniqueFindHandle = BasicUniqueHandle<FindHandleTraits>;
 using UniqueFont = BasicUniqueHandle<FontTraits>;
+using UniqueLocalText = BasicUniqueHandle<LocalTextTraits>;
 
 }  // namespace setup::win32

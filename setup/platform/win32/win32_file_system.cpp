@@ -211,8 +211,43 @@ Status Win32FileSystem::OpenForWriting(const std::string& path,
   return s;
 }
 
+namespace {
+
+// A 32-bit program on 64-bit Windows sees System32 redirected to SysWOW64, so that a log under
+// SYSTEM's profile (System32\config\systemprofile, a deployment tool's %TEMP%) would land where
+// nobody looks, or nowhere. Off only around one call: the redirection is what finds the 32-bit
+// DLLs the process may load. Looked up, since 32-bit Windows may lack the calls.
+class NoSystem32Redirection {
+ public:
+  NoSystem32Redirection() {
+    using DisableFn = BOOL(WINAPI*)(PVOID*);
+    if (const auto disable = Kernel32<DisableFn>("Wow64DisableWow64FsRedirection")) {
+      disabled_ = disable(&old_) != FALSE;
+    }
+  }
+  ~NoSystem32Redirection() {
+    using RevertFn = BOOL(WINAPI*)(PVOID);
+    if (disabled_) Kernel32<RevertFn>("Wow64RevertWow64FsRedirection")(old_);
+  }
+  NoSystem32Redirection(const NoSystem32Redirection&) = delete;
+  NoSystem32Redirection& operator=(const NoSystem32Redirection&) = delete;
+
+ private:
+  template <typename Function>
+  static Function Kernel32(const char* name) {
+    return reinterpret_cast<Function>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), name)));
+  }
+
+  PVOID old_ = nullptr;
+  bool disabled_ = false;
+};
+
+}  // namespace
+
 Status Win32FileSystem::OpenForAppending(const std::string& path,
                                          std::unique_ptr<WritableFile>& file) {
+  const NoSystem32Redirection as_written;
   UniqueHandle handle;
   // Append access alone: every write lands at the end, whoever else appends.
   Status s = Open(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_ALWAYS,

@@ -21,6 +21,7 @@ class Win32FileSystem : public FileSystem {
   Status OpenForReading(const std::string& path, std::unique_ptr<ReadableFile>& file) override;
   // Nobody else may open the file while it is open here.
   Status OpenForWriting(const std::string& path, std::unique_ptr<WritableFile>& file) override;
+  // A 32-bit process on 64-bit Windows is not redirected from System32 to SysWOW64 here.
   Status OpenForAppending(const std::string& path, std::unique_ptr<WritableFile>& file) override;
   Status MakeFolder(const std::string& path) override;
   // Leaves out folders and files marked hidden or system. A symbolic link counts as a file

@@ -5,6 +5,7 @@
 #include <string>
 #include <utility>
 
+#include "setup/platform/win32/unique_handle.h"
 #include "setup/platform/win32/wide.h"
 
 namespace setup::win32 {
@@ -59,20 +60,23 @@ StatusCode CodeFromWin32(DWORD error) {
 
 // English where the system has it, so that messages read the same on every system.
 std::string SystemText(DWORD error) {
-  wchar_t* text = nullptr;
-  const DWORD flags =
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
-  DWORD n = FormatMessageW(flags, nullptr, error, MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US),
-                           reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  if (n == 0) {
-    n = FormatMessageW(flags, nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  }
+  UniqueLocalText text;
+  const auto format = [&](DWORD language) {
+    wchar_t* buffer = nullptr;
+    const DWORD n = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, error, language, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    text = UniqueLocalText(buffer);
+    return n;
+  };
+  DWORD n = format(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
+  if (n == 0) n = format(0);
   std::string result;
-  if (n != 0 && text != nullptr) {
-    while (n > 0 && (text[n - 1] == L'\r' || text[n - 1] == L'\n' || text[n - 1] == L'.')) --n;
-    result = Utf8(std::wstring_view(text, n));
+  if (n != 0 && text.valid()) {
+    const wchar_t* chars = text.get();
+    while (n > 0 && (chars[n - 1] == L'\r' || chars[n - 1] == L'\n' || chars[n - 1] == L'.')) --n;
+    result = Utf8(std::wstring_view(chars, n));
   }
-  if (text != nullptr) LocalFree(text);
   result += " (error " + std::to_string(error) + ")";
   return result;
 }

@@ -67,6 +67,18 @@ void Win32System::Sleep(std::uint32_t milliseconds) {
   ::Sleep(milliseconds);
 }
 
+void Win32System::Wait(std::uint32_t milliseconds) {
+  const ULONGLONG end = GetTickCount64() + milliseconds;
+  for (;;) {
+    MSG msg;
+    PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);
+    const ULONGLONG now = GetTickCount64();
+    if (now >= end) return;
+    // Wakes for a sent message only: posted input waits for the run's own pumps.
+    MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(end - now), QS_SENDMESSAGE, 0);
+  }
+}
+
 const CodePage& Win32System::AnsiCodePage() const {
   return code_page_;
 }

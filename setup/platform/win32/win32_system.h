@@ -18,6 +18,9 @@ class Win32System final : public System {
   // dropped ("\\?\UNC\server\share" becomes "\\server\share").
   Status ApplicationPath(std::string& folder) override;
   void Sleep(std::uint32_t milliseconds) override;
+  // Answers messages sent to this thread's windows as they come, and looks at its queue so that
+  // Windows sees it alive, without taking anything from the queue.
+  void Wait(std::uint32_t milliseconds) override;
   // The code page GetACP named when this object was made.
   const CodePage& AnsiCodePage() const override;
 
