@@ -1,0 +1,50 @@
+// Files and folders: read, written, laid out for a scenario and read back to be compared.
+
+#include <fstream>
+
+#include "tests/e2e/driver.h"
+
+namespace e2e {
+std::optional<string> Read(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return in ? std::optional(string{std::istreambuf_iterator<char>(in), {}}) : std::nullopt;
+}
+
+bool Write(const fs::path& path, const string& bytes) {
+  return bool(std::ofstream(path, std::ios::binary) << bytes);
+}
+
+// A folder's plain files with their bytes; nothing when it is missing.
+std::optional<Files> Folder(const fs::path& folder) {
+  std::error_code e;
+  Files files;
+  for (const auto& f : fs::directory_iterator(folder, e))
+    if (f.is_regular_file(e))
+      files[Utf8(f.path().filename().wstring())] = Read(f.path()).value_or("?");
+  return fs::is_directory(folder, e) ? std::optional(files) : std::nullopt;
+}
+
+// A folder holding just `files`, or none without them; a drive's root is only emptied.
+bool Lay(const fs::path& folder, const Files& files) {
+  std::error_code e;
+  for (const auto& f : fs::directory_iterator(folder, e)) {
+    SetFileAttributesW(f.path().c_str(), FILE_ATTRIBUTE_NORMAL);
+    fs::remove_all(f.path(), e);
+  }
+  const bool root = !folder.has_filename();
+  if (!root) fs::remove(folder, e);
+  // An empty root cannot be iterated on Windows (it lacks "." and ".."): Folder takes that.
+  bool ok = root ? Folder(folder).value_or(Files{{"", ""}}).empty()
+                 : !fs::exists(folder, e) && (files.empty() || fs::create_directory(folder, e));
+  for (const auto& [name, bytes] : files) ok = ok && Write(folder / name, bytes);
+  return ok;
+}
+
+bool IsKind(const string& name, const char* ending) {
+  return name.size() >= 4 && lstrcmpiA(name.c_str() + name.size() - 4, ending) == 0;
+}
+
+bool IsTool(const string& name) {
+  return IsKind(name, ".dvb") || IsKind(name, ".bmp") || IsKind(name, ".mns");
+}
+}  // namespace e2e

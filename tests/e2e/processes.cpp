@@ -1,0 +1,92 @@
+// The programs the driver starts, and their windows, found and spoken to from outside.
+
+#include "tests/e2e/driver.h"
+
+namespace e2e {
+bool Until(const std::function<bool()>& done, double ms) {
+  for (const auto end = GetTickCount64() + ULONGLONG(ms); !done(); Sleep(5))
+    if (GetTickCount64() > end) return false;
+  return true;
+}
+
+// The process, none when it does not start.
+Handle Start(const fs::path& exe, std::wstring args) {
+  std::wstring command = L"\"" + exe.wstring() + L"\"" + args;
+  STARTUPINFOW si{sizeof si};
+  PROCESS_INFORMATION pi{};
+  if (!CreateProcessW(exe.c_str(), command.data(), 0, 0, 0, 0, 0, 0, &si, &pi)) return {};
+  CloseHandle(pi.hThread);  // none for a host program, nor a process
+  return Handle(pi.hProcess);
+}
+
+std::optional<DWORD> ExitCode(const Handle& p, DWORD ms) {
+  DWORD code = 0;
+  const bool ended = WaitForSingleObject(p.get(), ms) == WAIT_OBJECT_0;
+  return ended && GetExitCodeProcess(p.get(), &code) ? std::optional(code) : std::nullopt;
+}
+
+// Runs a host program through Wine, with Windows paths given as host ones. Wine may report it
+// ended before it has run, so `done` tells when its effect shows.
+bool Host(const char* program, const std::vector<std::wstring>& args,
+          const std::function<bool()>& done) {
+  using ToUnix = char*(CDECL*)(const wchar_t*);  // only Wine has this export
+  const auto to_unix = reinterpret_cast<ToUnix>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+  std::wstring command;
+  for (const std::wstring& arg : args) {
+    char* path = arg[1] == L':' ? to_unix(arg.c_str()) : nullptr;
+    command += L" \"" + (path ? Wide(path) : arg) + L"\"";
+    HeapFree(GetProcessHeap(), 0, path);
+  }
+  // Now and then, on a busy machine, a host program started so never runs: it gets three tries.
+  for (int tries = 0; tries < 3; ++tries)
+    if (Start(fs::path(L"Z:\\usr\\bin") / program, command); Until(done, 10000)) return true;
+  return false;
+}
+
+// A window's text, read without sending it a message so that it works while the program
+// sleeps, or its class name.
+string Name(HWND w, bool of_class) {
+  wchar_t s[4096];
+  const int n = of_class ? GetClassNameW(w, s, 4096) : InternalGetWindowText(w, s, 4096);
+  return Utf8(std::wstring_view(s, size_t(std::max(n, 0))));
+}
+
+// A window as a failure names it.
+string Named(HWND w) {
+  return w ? Name(w, true) + " [" + Name(w) + "]" : "none";
+}
+
+// A top-level window of the process, visible unless `hidden` too, with the class and title (any
+// when empty), but none of `except`.
+HWND FindTop(const Handle& p, const string& cls, const string& title, const std::set<HWND>& except,
+             bool hidden) {
+  for (HWND w = GetWindow(GetDesktopWindow(), GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT)) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(w, &owner);
+    if (owner == GetProcessId(p.get()) && (hidden || IsWindowVisible(w)) && !except.contains(w) &&
+        (cls.empty() || Name(w, true) == cls) && (title.empty() || Name(w) == title))
+      return w;
+  }
+  return nullptr;
+}
+
+HWND WaitTop(const Handle& p, const string& cls, const string& title) {
+  HWND w = nullptr;
+  Until([&] { return (w = FindTop(p, cls, title)) || ExitCode(p, 0); }, 10000);
+  return w;
+}
+
+// A message sent with a timeout: it is only answered where the program pumps messages.
+std::optional<DWORD_PTR> Ask(HWND w, UINT message, WPARAM wp, LPARAM lp, UINT ms) {
+  DWORD_PTR result = 0;
+  if (!SendMessageTimeoutW(w, message, wp, lp, SMTO_NORMAL, ms, &result)) return std::nullopt;
+  return result;
+}
+
+int FocusId(HWND form) {
+  GUITHREADINFO info{sizeof info};
+  GetGUIThreadInfo(GetWindowThreadProcessId(form, nullptr), &info);
+  return GetParent(info.hwndFocus) == form ? GetDlgCtrlID(info.hwndFocus) : -1;
+}
+}  // namespace e2e

@@ -1,0 +1,85 @@
+// The scenarios, a row each: a preparation and steps, as driver.h describes them.
+
+#include "tests/e2e/driver.h"
+
+namespace e2e {
+Steps operator+(Steps a, const Steps& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+const string kNoTemplateBox = kNoTemplate + kAbort, kUnwritableBox = kUnwritable + kAbort;
+const string kUnknownArgument = "不明な引数です: /bogus";
+
+// clang-format off
+const Steps kToConfirmation = {{kScreen, 0}, {kClick, kAgree}, {kEnabled, kNext, 1},
+    {kClick, kDisagree}, {kEnabled, kNext, 0}, {kClick, kAgree}, {kEnabled, kNext, 1},
+    {kClick, kNext}, {kScreen, 1}};
+const Steps kToQuestion = kToConfirmation + Steps{{kClick, kStart}, {kScreen, 2}};
+const Steps kInstalls = {{kRun}, {kExit, 0}, {kInstalled}}, kLeft = {{kExit, 2}, {kUntouched}},
+    kFailed = {{kExit, 1}, {kUntouched}};
+const Step kQuestion = {kBox, 0, '-', &kStartQuestion}, kLeaveBox = {kBox, 0, '-', &kLeaveQuestion};
+
+const std::vector<Scenario> kScenarios = {
+    {"happy", 0, kToQuestion + kInstalls},
+    {"no-then-yes", 0, kToQuestion + Steps{{kAnswer, IDNO}, {kScreen, 1}, {kUntouched},
+        {kClick, kStart}, {kScreen, 2}} + kInstalls},
+    {"closes-refused-while-busy", 0, kToQuestion + Steps{{kRun, 1}, {kExit, 0}, {kInstalled}}},
+    {"activation-posted", 0, kToQuestion + Steps{{kRun, 2}, {kExit, 0}, {kInstalled}}},
+    {"leave-at-agreement", 0, Steps{{kScreen, 0}, {kClick, kLeave}} + kLeft},
+    {"close-box-at-agreement", 0, Steps{{kScreen, 0}, {kPost, WM_SYSCOMMAND, SC_CLOSE}} + kLeft},
+    {"leave-at-confirmation", 0, kToConfirmation + Steps{{kClick, kQuit}, kLeaveBox,
+        {kAnswer, IDNO}, {kKey, VK_ESCAPE, kQuit}, {kClick, kQuit}, kLeaveBox, {kAnswer, IDYES}} +
+        kLeft},
+    {"high-contrast", kContrast, kToConfirmation + Steps{{kClick, kQuit}, kLeaveBox,
+        {kAnswer, IDYES}} + kLeft},
+    // Tab order over enabled buttons only, never the list; Esc and a held Enter do nothing, on the
+    // screens and on the questions.
+    {"keyboard", 0, Steps{{kScreen, 0}, {kKey, VK_ESCAPE, kLeave}, {kKey, VK_TAB, kAgree},
+        {kKey, VK_TAB, kDisagree}, {kKey, VK_TAB, kLeave}, {kKey, kShiftTab, kDisagree},
+        {kKey, VK_ESCAPE, kDisagree}, {kKey, kShiftTab, kAgree}, {kKey, VK_RETURN, kAgree},
+        {kEnabled, kNext, 1}, {kKey, VK_TAB, kDisagree}, {kKey, VK_TAB, kNext},
+        {kKey, VK_TAB, kLeave}, {kKey, kShiftTab, kNext}, {kKey, kShiftTab, kDisagree},
+        {kKey, VK_SPACE, kDisagree}, {kEnabled, kNext, 0}, {kKey, kShiftTab, kAgree},
+        {kKey, VK_SPACE, kAgree}, {kEnabled, kNext, 1}, {kKey, VK_TAB, kDisagree},
+        {kKey, VK_TAB, kNext}, {kKey, 0, 0}, {kKey, VK_RETURN, -1}, {kScreen, 1},
+        {kKey, VK_TAB, kQuit}, {kKey, VK_TAB, kStart}, {kKey, kShiftTab, kQuit},
+        {kKey, VK_ESCAPE, kQuit}, {kKey, 0, 0}, {kKey, VK_RETURN, -1}, kLeaveBox, {kKey, 0, 0},
+        {kAnswer, IDNO}, {kKey, VK_ESCAPE, kQuit}, {kKey, VK_TAB, kStart}, {kKey, VK_RETURN, -1},
+        {kScreen, 2}, {kKey, 0, 0}, {kAnswer, IDNO}, {kScreen, 1}, {kKey, VK_TAB, kQuit},
+        {kKey, VK_RETURN, -1}, kLeaveBox, {kAnswer, IDYES}} + kLeft},
+    {"missing-template", kNoOrgTool, kToQuestion + Steps{{kRun, 0, 0, &kNoTemplateBox}} + kFailed},
+    {"menu-file-blocked", kMenuBlocked,
+        kToQuestion + Steps{{kRun, 0, 0, &kUnwritableBox}} + kFailed},
+    {"reinstall", kOld, kToQuestion + kInstalls},
+    {"locked-file", kLocked, kToQuestion + Steps{{kRun}, {kExit, 3}, {kInstalled}}},
+    {"planted-dlls", kPlant, kToQuestion + Steps{{kRun}, {kExit, 0}, {kMarkers}, {kInstalled}}},
+    {"close-at-start-question", 0, kToQuestion + Steps{{kPost, WM_CLOSE}} + kLeft},
+    {"session-end-at-start-question", 0, kToQuestion + Steps{{kSend, WM_QUERYENDSESSION}, kQuestion,
+        {kSend, WM_ENDSESSION, TRUE}} + kLeft},
+    {"cancelled-session-end", 0, kToQuestion + Steps{{kSend, WM_QUERYENDSESSION},
+        {kSend, WM_ENDSESSION, FALSE}, kQuestion} + kInstalls},
+    {"close-at-leave-question", 0, kToConfirmation + Steps{{kClick, kQuit}, kLeaveBox,
+        {kPost, WM_CLOSE}} + kLeft},
+    {"second-instance", 0, Steps{{kScreen, 0}, {kSecond}} + kToQuestion + kInstalls},
+    {"setup-already-running", kMutex, {{kBox, 0, 'i', &kAlreadyRunning}, {kAnswer, IDOK},
+        {kExit, 4}, {kUntouched}}},
+    {"read-only-cross-drive", kCrossDrive, kToQuestion + kInstalls},
+    {"held-template", kHeldTemplate, kToQuestion + kInstalls},
+    {"brief-lock", kBriefLock, kToQuestion + kInstalls},
+    {"install-folder-is-link", kLink, kToQuestion + Steps{{kRun}, {kExit, 3}, {kInstalled}}},
+    {"platform", kNoSetup, {{kPlatform}}},
+    {"silent", kSilent | kLogged, {{kQuiet, 0}, {kInstalled}, {kLog, 0}}},
+    {"silent-missing-template", kSilent | kLogged | kNoOrgTool, {{kQuiet, 1}, {kUntouched},
+        {kLog, 1, 0, &kNoTemplateBox}}},
+    {"silent-second", 0, Steps{{kScreen, 0}, {kSecond, 1}, {kClick, kLeave}} + kLeft},
+    {"silent-reinstall", kSilent | kLogged | kOld, {{kQuiet, 0}, {kInstalled}, {kLog, 0}}},
+    {"log-with-screens", kLogged, kToQuestion + kInstalls + Steps{{kLog, 0}}},
+    {"unknown-argument", kBogus,
+        Steps{{kBox, 1, 'e', &kUnknownArgument}, {kAnswer, IDOK}} + kFailed},
+    {"unknown-argument-silently", kSilent | kBogus, {{kQuiet, 1}, {kUntouched}}},
+    {"loop-ended", 0,
+        Steps{{kScreen, 0}, {kEndLoop}, {kBox, 1, 'e', &kUnexpected}, {kAnswer, IDOK}} + kFailed},
+};
+// clang-format on
+}  // namespace e2e
