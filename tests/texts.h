@@ -19,5 +19,8 @@ inline const std::string kUnwritable = "ツールメニューファイルへの�
 inline const std::string kNoSystemFolder = "システムフォルダーを取得できません!!  ";
 inline const std::string kUnexpected = "セットアップ中に予期しないエラーが発生しました。";
 inline const std::string kAlreadyRunning = "Tessaradyne のセットアップは既に実行中です。";
+// The log's word where nobody can see the screens, and the run does nothing.
+inline const std::string kNobodyThere =
+    "nothing installed: nobody can see or answer the screens here; /S installs silently";
 
 }  // namespace texts

@@ -70,7 +70,7 @@ string F(const char* format, A... args) {
 //   kQuiet       a: exit status, reached well within the run's designed pauses, with no window of
 //                the process at any moment
 //   kLog         a: exit status; the log holds the run's lines; text: the abort message it ends
-//                with instead of the outcome's
+//                with instead of the outcome's, or with b: 1 the one line of a run that did nothing
 //   kInstalled   files where the outcome puts them
 //   kUntouched   nothing written anywhere
 //   kMarkers     no planted DLL loaded beyond those a one-window program loads
@@ -88,16 +88,21 @@ struct Step {
 using Steps = std::vector<Step>;
 
 // Preparations, which Prepare (steps.cpp) makes: no template; a folder where the menu file goes,
-// so it cannot be put there; an older install in C:\Tessaradyne; a .dvb held open without
-// sharing; org_TOOL held open for writing, shared for reading; the distribution on another file
-// system with its tool files read-only; C:\Tessaradyne a host symbolic link; DLLs named like
-// system ones beside setup.exe; the one-setup mutex held by the driver; high-contrast colours; a
-// .dvb held without delete sharing until deployment has started.
+// so it cannot be put there; an older install in C:\Tessaradyne; three .dvb files held without
+// delete sharing for the whole run; org_TOOL held open for writing, shared for reading; the
+// distribution on another file system with its tool files read-only; C:\Tessaradyne a host
+// symbolic link; DLLs named like system ones beside setup.exe; the one-setup mutex held by the
+// driver; high-contrast colours; a .dvb held without delete sharing until deployment has started;
+// /S, /log= beside the distribution, /bogus; a window station of the driver's own, which nobody
+// sees; an event holding the one-setup mutex's name; the distribution in C:\Tessaradyne itself,
+// started there; the log in a new folder of the real System32, which a 32-bit program sees only
+// without redirection.
 // clang-format off
 enum Prep : unsigned { kNoOrgTool = 1, kMenuBlocked = 2, kOld = 4, kLocked = 16,
                        kHeldTemplate = 32, kCrossDrive = 64, kLink = 128, kPlant = 256,
                        kNoSetup = 512, kMutex = 1024, kContrast = 2048, kBriefLock = 4096,
-                       kSilent = 8192, kLogged = 16384, kBogus = 32768 };
+                       kSilent = 8192, kLogged = 16384, kBogus = 32768, kUnseen = 1 << 16,
+                       kSquat = 1 << 17, kInPlace = 1 << 18, kSystem32Log = 1 << 19 };
 // clang-format on
 
 struct Scenario {
@@ -110,6 +115,7 @@ struct Ctx {
   const Scenario& s;
   std::vector<string> fails;
   fs::path dir;                      // the folder setup.exe runs from
+  fs::path log, log_file;            // the /log= path, and where the driver reads it
   Files before, old;                 // it and C:\Tessaradyne before the run
   std::set<string> unplaced, floor;  // tool files the run cannot place; planted DLLs that any
                                      // windowed program loads
@@ -117,7 +123,6 @@ struct Ctx {
   Handle p;
   ULONGLONG started = 0;
   HWND form = nullptr, box = nullptr;
-  fs::path Log() const { return dir.wstring() + L".log"; }  // where /log= puts it
 
   bool Check(bool ok, const string& what) { return ok || (fails.push_back(what), false); }
   void Say(const string& l) const { opt[L"verbose"].empty() || std::printf("  %s\n", l.data()); }
@@ -127,7 +132,7 @@ struct Ctx {
 
 // processes.cpp
 bool Until(const std::function<bool()>& done, double ms);
-Handle Start(const fs::path& exe, std::wstring args = L"");
+Handle Start(const fs::path& exe, std::wstring args = L"", const wchar_t* desktop = nullptr);
 std::optional<DWORD> ExitCode(const Handle& p, DWORD ms);
 bool Host(const char* program, const std::vector<std::wstring>& args,
           const std::function<bool()>& done);
@@ -136,7 +141,9 @@ string Named(HWND w);
 HWND FindTop(const Handle& p, const string& cls = "", const string& title = "",
              const std::set<HWND>& except = {}, bool hidden = false);
 HWND WaitTop(const Handle& p, const string& cls, const string& title = "");
+HWND FindOn(HDESK desktop, const Handle& p);
 std::optional<DWORD_PTR> Ask(HWND w, UINT message, WPARAM wp = 0, LPARAM lp = 0, UINT ms = 3000);
+fs::path Unix(const wchar_t* path);
 int FocusId(HWND form);
 // pixels.cpp
 long Count(HWND w, COLORREF colour, long corner = LONG_MAX);

@@ -10,9 +10,10 @@ bool Until(const std::function<bool()>& done, double ms) {
 }
 
 // The process, none when it does not start.
-Handle Start(const fs::path& exe, std::wstring args) {
+Handle Start(const fs::path& exe, std::wstring args, const wchar_t* desktop) {
   std::wstring command = L"\"" + exe.wstring() + L"\"" + args;
   STARTUPINFOW si{sizeof si};
+  si.lpDesktop = const_cast<wchar_t*>(desktop);
   PROCESS_INFORMATION pi{};
   if (!CreateProcessW(exe.c_str(), command.data(), 0, 0, 0, 0, 0, 0, &si, &pi)) return {};
   CloseHandle(pi.hThread);  // none for a host program, nor a process
@@ -25,19 +26,29 @@ std::optional<DWORD> ExitCode(const Handle& p, DWORD ms) {
   return ended && GetExitCodeProcess(p.get(), &code) ? std::optional(code) : std::nullopt;
 }
 
+// The host's path of a Windows path, as Wine maps it; empty where it maps none.
+std::wstring HostPath(const wchar_t* path) {
+  using ToUnix = char*(CDECL*)(const wchar_t*);  // only Wine has this export
+  const auto to_unix = reinterpret_cast<ToUnix>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+  char* unix_path = to_unix(path);
+  const std::wstring host = unix_path ? Wide(unix_path) : L"";
+  HeapFree(GetProcessHeap(), 0, unix_path);
+  return host;
+}
+
+// The same place through drive Z:, the host's root, which no folder redirection touches.
+fs::path Unix(const wchar_t* path) {
+  return fs::path(L"Z:" + HostPath(path)).make_preferred();
+}
+
 // Runs a host program through Wine, with Windows paths given as host ones. Wine may report it
 // ended before it has run, so `done` tells when its effect shows.
 bool Host(const char* program, const std::vector<std::wstring>& args,
           const std::function<bool()>& done) {
-  using ToUnix = char*(CDECL*)(const wchar_t*);  // only Wine has this export
-  const auto to_unix = reinterpret_cast<ToUnix>(reinterpret_cast<void*>(
-      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
   std::wstring command;
-  for (const std::wstring& arg : args) {
-    char* path = arg[1] == L':' ? to_unix(arg.c_str()) : nullptr;
-    command += L" \"" + (path ? Wide(path) : arg) + L"\"";
-    HeapFree(GetProcessHeap(), 0, path);
-  }
+  for (const std::wstring& arg : args)
+    command += L" \"" + (arg[1] == L':' ? HostPath(arg.c_str()) : arg) + L"\"";
   // Now and then, on a busy machine, a host program started so never runs: it gets three tries.
   for (int tries = 0; tries < 3; ++tries)
     if (Start(fs::path(L"Z:\\usr\\bin") / program, command); Until(done, 10000)) return true;
@@ -69,6 +80,22 @@ HWND FindTop(const Handle& p, const string& cls, const string& title, const std:
       return w;
   }
   return nullptr;
+}
+
+// A named function, not a lambda: the system calls it with its own calling convention, which
+// differs from C++'s on 32-bit Windows.
+BOOL CALLBACK TakeIfOf(HWND w, LPARAM found) {
+  auto& [process, window] = *reinterpret_cast<std::pair<DWORD, HWND>*>(found);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(w, &owner);
+  return owner != process || (window = w, FALSE);
+}
+
+// A top-level window of the process on another desktop, shown or not.
+HWND FindOn(HDESK desktop, const Handle& p) {
+  std::pair<DWORD, HWND> found{GetProcessId(p.get()), nullptr};
+  EnumDesktopWindows(desktop, TakeIfOf, reinterpret_cast<LPARAM>(&found));
+  return found.second;
 }
 
 HWND WaitTop(const Handle& p, const string& cls, const string& title) {

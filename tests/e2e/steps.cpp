@@ -15,6 +15,19 @@ std::set<string> TakeMarkers(const fs::path& dir) {
   return loaded;
 }
 
+// A window station of the driver's own, with its desktop: not the interactive one, so nobody sees
+// what shows there, as in a service's session.
+HDESK HiddenDesktop() {
+  static const HDESK desktop = [] {
+    HWINSTA own = GetProcessWindowStation();
+    SetProcessWindowStation(CreateWindowStationW(L"hiddenws", 0, WINSTA_ALL_ACCESS, nullptr));
+    HDESK made = CreateDesktopW(L"Default", nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+    SetProcessWindowStation(own);
+    return made;
+  }();
+  return desktop;
+}
+
 bool Do(Ctx& c, const Step& s) {
   HWND item = GetDlgItem(c.form, int(s.a)), shown = nullptr;
   HWND on = IsWindowVisible(c.box) ? c.box : c.form;  // the open box takes the keys
@@ -81,7 +94,9 @@ bool Do(Ctx& c, const Step& s) {
     // screens, a further screen or box would wait for an answer: it is there if the exit is not.
     for (; s.op == kQuiet && !(code = ExitCode(c.p, 0)) && GetTickCount64() < c.started + 10000;
          Sleep(2))
-      shown = shown ? shown : FindTop(c.p, "", "", {}, true);
+      shown = shown                ? shown
+              : c.s.prep & kUnseen ? FindOn(HiddenDesktop(), c.p)
+                                   : FindTop(c.p, "", "", {}, true);
     if (s.op == kExit) code = ExitCode(c.p, 10000), shown = FindTop(c.p, "", "", {c.form, c.box});
     const ULONGLONG took = GetTickCount64() - c.started;
     return c.Check(!shown && code == DWORD(s.a) && (s.op == kExit || took < 4000),
@@ -118,10 +133,14 @@ bool Prepare(Ctx& c) {
   const fs::path programs = opt[L"programs"];
   if (p & kNoSetup) return true;
   // From another drive, at its root: the program's folder keeps its backslash there ("E:\\").
-  c.dir = p & kCrossDrive ? fs::path(opt[L"cross"]) : fs::path(opt[L"work"]) / c.s.name;
+  c.dir = p & kCrossDrive ? fs::path(opt[L"cross"])
+          : p & kInPlace  ? kInstall
+                          : fs::path(opt[L"work"]) / c.s.name;
   Files files = Folder(opt[L"dist"]).value_or(Files{});
   files["setup.exe"] = Read(opt[L"setup"]).value_or("");
   if (p & kNoOrgTool) files.erase("org_TOOL");
+  if (p & kLocked) files["TdExtra.dvb"] = "a third program";
+  if (p & kInPlace) files[kMenu] = "the installed menu";
   for (const char* name : {"dll_probe.exe", "minimal_window.exe"})
     if (p & kPlant) files[name] = Read(programs / name).value_or("");
   if (p & kPlant) files.merge(Folder(programs / "planted").value_or(Files{}));
@@ -138,17 +157,22 @@ bool Prepare(Ctx& c) {
                   GetFileAttributesW((c.dir / name).c_str()) & FILE_ATTRIBUTE_READONLY,
               name + " is not read-only");
   }
-  c.Check(laid && Lay(kInstall, c.old) && Lay(kElsewhere, {}), "could not lay out the folders");
+  c.Check(laid && (c.dir == kInstall || Lay(kInstall, c.old)) && Lay(kElsewhere, {}),
+          "could not lay out the folders");
   c.before = Folder(c.dir).value_or(Files{});
   const auto hold = [&](const string& name, DWORD access, DWORD sharing) {
     const HANDLE h = CreateFileW((c.dir / name).c_str(), access, sharing, 0, OPEN_EXISTING, 0, 0);
     c.Check(c.held.emplace_back(h).valid(), "could not hold " + name + " open");
   };
-  if (p & kLocked) hold(*c.unplaced.insert(dvb).first, GENERIC_READ, 0);
+  for (const auto& [name, bytes] : files)
+    if ((p & kLocked) && IsKind(name, ".dvb"))
+      hold(*c.unplaced.insert(name).first, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE);
   if (p & kHeldTemplate) hold("org_TOOL", GENERIC_WRITE, FILE_SHARE_READ);
   if (p & kBriefLock) hold(dvb, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE);
   if (p & kContrast) Contrast(true);
   if (p & kMutex) c.held.emplace_back(CreateMutexW(0, 0, L"Global\\Kestrelwin.Tessaradyne.Setup"));
+  if (p & kSquat)
+    c.held.emplace_back(CreateEventW(0, 0, 0, L"Global\\Kestrelwin.Tessaradyne.Setup"));
   c.Check(!(p & kMenuBlocked) ||
               (fs::create_directory(c.dir / kMenu) && Write(c.dir / kMenu / "keep.txt", "keep")),
           "could not put a folder where the menu file goes");
@@ -166,13 +190,23 @@ bool Prepare(Ctx& c) {
   // from its own folder must show even if a one-window program picks it up too.
   for (const char* own : {"comctl32.dll", "uxtheme.dll", "dwmapi.dll", "msimg32.dll"})
     c.floor.erase(own);
-  // The arguments a deployment tool passes; the log beside the distribution, not in it.
-  fs::remove(c.Log());
+  // The arguments a deployment tool passes; the log beside the distribution, not in it, or in a
+  // folder of System32 itself, which the driver reaches through the host's root.
+  c.log = c.log_file = c.dir.wstring() + L".log";
+  if (p & kSystem32Log) {
+    c.log = L"C:\\windows\\system32\\tessaradyne-e2e\\setup.log";
+    c.log_file = Unix(L"C:\\windows") / L"system32" / L"tessaradyne-e2e";
+    fs::create_directories(c.log_file);
+    c.log_file /= L"setup.log";
+  }
+  fs::remove(c.log_file);
   const std::wstring args = std::wstring(p & kSilent ? L" /S" : L"") +
-                            (p & kLogged ? L" \"/log=" + c.Log().wstring() + L"\"" : L"") +
+                            (p & kLogged ? L" \"/log=" + c.log.wstring() + L"\"" : L"") +
                             (p & kBogus ? L" /bogus" : L"");
   c.started = GetTickCount64();
-  return c.fails.empty() &&
-         c.Check((c.p = Start(c.dir / "setup.exe", args)).valid(), "setup.exe did not start");
+  const wchar_t* desktop = p & kUnseen ? L"hiddenws\\Default" : nullptr;
+  return c.fails.empty() && c.Check((c.p = Start(c.dir / "setup.exe", args, desktop)).valid() &&
+                                        (!(p & kUnseen) || HiddenDesktop()),
+                                    "setup.exe did not start");
 }
 }  // namespace e2e
