@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Builds the benchmarks in release mode and runs them, each figure against a baseline measured in
-# the same run: setup.exe's own file work under Wine on the Win32 file system
-# (bench/win32_bench.cpp, mingw preset) and the menu builder on a line of lead bytes, natively and
-# in memory (bench/lead_line_bench.cpp, native-bench preset). Prints the summary line, plots
-# deployment time against the number of files into docs/deploy-time.png, then times the start-up
-# under Wine (bench/startup.sh).
+# the same run: setup.exe's own file work under Wine on the Win32 file system (win32_bench,
+# bench/win32_bench.cpp and its phases, mingw preset) and the menu builder on a line of lead bytes,
+# natively and in memory (bench/lead_line_bench.cpp, native-bench preset). Prints the summary
+# line, plots deployment time against the number of files into docs/deploy-time.png, then times
+# the start-up under Wine (bench/startup.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh gnuplot-nox
