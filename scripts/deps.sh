@@ -2,7 +2,8 @@
 # Installs what building and testing need on Debian, where it is missing, and any further
 # packages named as arguments.
 set -euo pipefail
-packages=(cmake ninja-build g++ googletest libgtest-dev python3 "$@")
+# python3-pefile reads the built setup.exe back (tests/e2e/check_exe.py).
+packages=(cmake ninja-build g++ googletest libgtest-dev python3 python3-pefile "$@")
 # setup.exe for 64-bit and for 32-bit Windows and its end-to-end tests under Wine, with Japanese
 # fonts and screenshots.
 packages+=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64 xvfb xauth

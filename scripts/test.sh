@@ -9,15 +9,16 @@ ctest --preset native-debug -j2
 # The fault sweep's summary, which ctest keeps in its log.
 grep -h '^fault sweep:' build/native-debug/Testing/Temporary/LastTest.log
 cmake --preset mingw >/dev/null && cmake --build --preset mingw -j2
-# The version resource and the manifest are read back against CMake's project version.
+# The version resource and the manifest are read back against CMake's project version, by
+# Debian's Python, for which deps.sh installs pefile (a python3 earlier on PATH may lack it).
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/mingw/CMakeCache.txt)
-python3 tests/e2e/check_exe.py build/mingw/setup.exe --version "$version"
+/usr/bin/python3 tests/e2e/check_exe.py build/mingw/setup.exe --version "$version"
 # The 32-bit build, which is the one shipped, with its own test programs.
 cmake --preset mingw-i686 >/dev/null && cmake --build --preset mingw-i686 -j2
-python3 tests/e2e/check_exe.py build/mingw-i686/setup.exe --version "$version" --bits 32
+/usr/bin/python3 tests/e2e/check_exe.py build/mingw-i686/setup.exe --version "$version" --bits 32
 # The second compiler builds setup.exe only, with the standard library's checks (30 KB more).
 cmake --preset mingw-clang >/dev/null && cmake --build --preset mingw-clang -j2
-python3 tests/e2e/check_exe.py build/mingw-clang/setup.exe --version "$version" --max-kb 288
+/usr/bin/python3 tests/e2e/check_exe.py build/mingw-clang/setup.exe --version "$version" --max-kb 288
 bash tests/ship_test.sh sign build/mingw/setup.exe build/mingw/signed
 bash tests/ship_test.sh sign build/mingw-i686/setup.exe build/mingw-i686/signed
 # The 32-bit lane runs where this machine can run 32-bit Wine; elsewhere run.sh says why not.

@@ -57,7 +57,7 @@ repro() {
   for preset in "${presets[@]}"; do
     local exes=("$first/build/$preset/setup.exe" "$tmp/second-tree/build/$preset/setup.exe")
     sha256sum "${exes[@]}" | sed "s|$tmp/|repro: |; s|$root/|repro: this tree: |"
-    if python3 "$root/tests/e2e/check_exe.py" --diff "${exes[@]}"; then
+    if /usr/bin/python3 "$root/tests/e2e/check_exe.py" --diff "${exes[@]}"; then
       echo "repro: the two $preset builds are the same bytes"
     else
       failed=1
