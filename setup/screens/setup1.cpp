@@ -54,7 +54,8 @@ Options ParseArguments(const std::vector<std::string>& arguments) {
   Options options;
   for (const std::string& given : arguments) {
     // Deployment tools' administrators type "-" as often as "/".
-    const std::string argument = given.starts_with('-') ? "/" + given.substr(1) : given;
+    std::string argument = given;
+    if (argument.starts_with('-')) argument[0] = '/';
     const auto is = [&](std::string_view option) {
       return argument.size() == option.size() && StartsWithIgnoringCase(argument, option);
     };
