@@ -1,5 +1,5 @@
-// The Win32 platform layer against a real system (Wine in CI), in scratch folders under %TEMP%
-// and on another volume, left for the caller to remove: what the native tests take as given of
+// The Win32 platform layer against a real system (Wine in CI), in scratch folders under %TEMP%,
+// left for the caller to remove: what the native tests take as given of
 // Windows (the rules their in-memory file system keeps) is checked here on the real calls.
 
 #include <windows.h>
@@ -63,8 +63,8 @@ void CheckBytes(const std::string& folder) {
   Expect(Read(path) == "short", "a second write truncates");
 }
 
-// `src` and `dst` are empty folders, on one volume or two.
-void CheckListAndRules(const std::string& src, const std::string& dst) {
+// `src` is an empty folder.
+void CheckListAndRules(const std::string& src) {
   // Japanese, a letter code page 932 lacks, and a character no ANSI code page holds.
   const Names names = {"caf\u00e9.mns", "\u30c4\u30fc\u30eb.dvb", "\U0001F527.bmp"};
   for (const std::string& name : names) Write(src + "\\" + name, name, /*read_only=*/true);
@@ -81,12 +81,6 @@ void CheckListAndRules(const std::string& src, const std::string& dst) {
   Expect(g_fs.Inspect(read_only).read_only &&
              (GetFileAttributesW(Wide(read_only).c_str()) & FILE_ATTRIBUTE_READONLY) != 0,
          "SetReadOnly sets the attribute");
-  Expect(g_fs.Remove(read_only).code() == StatusCode::kAccessDenied,
-         "a read-only file is not removed");
-  Write(src + "\\probe", "p");
-  const Status renamed = g_fs.Rename(src + "\\probe", dst + "\\probe", false);
-  Expect(renamed.code() == (src[0] == dst[0] ? StatusCode::kOk : StatusCode::kNotSameVolume),
-         "rename between folders [" + renamed.message() + "]");
 }
 
 // The file's DACL in the security descriptor language. Wine keeps none: it shows one made from
@@ -162,9 +156,8 @@ void CheckCodePage() {
 
 }  // namespace
 
-// `other`: a folder on another volume than %TEMP%; `expect` takes each check's outcome.
-void CheckPlatform(const std::function<bool(bool, const std::string&)>& expect,
-                   const std::string& other) {
+// `expect` takes each check's outcome.
+void CheckPlatform(const std::function<bool(bool, const std::string&)>& expect) {
   Expect = expect;
   wchar_t temp[MAX_PATH + 1];
   const DWORD length = GetTempPathW(MAX_PATH + 1, temp);
@@ -174,8 +167,7 @@ void CheckPlatform(const std::function<bool(bool, const std::string&)>& expect,
   std::string deep = root;
   while (deep.size() < 2 * MAX_PATH) deep = MakeFolder(deep + "\\\u30c4\u30fc\u30eb-\U0001F527");
   CheckBytes(deep);
-  CheckListAndRules(MakeFolder(root + "\\src"), MakeFolder(deep + "\\dst"));
-  CheckListAndRules(MakeFolder(root + "\\to-other"), MakeFolder(other));
+  CheckListAndRules(MakeFolder(root + "\\src"));
   Expect(g_fs.SameFolder(deep, root + "/" + deep.substr(root.size() + 1) + "\\.\\") &&
              !g_fs.SameFolder(deep, root),
          "SameFolder by identity, not by spelling");

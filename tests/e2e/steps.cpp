@@ -2,8 +2,7 @@
 
 // The checks of the program's Win32 layer in platform.cpp.
 namespace setup::win32 {
-void CheckPlatform(const std::function<bool(bool, const std::string&)>& expect,
-                   const std::string& other);
+void CheckPlatform(const std::function<bool(bool, const std::string&)>& expect);
 }
 
 namespace e2e {
@@ -111,10 +110,7 @@ bool Do(Ctx& c, const Step& s) {
     return c.Check(beyond.empty(), "setup.exe loaded planted DLLs: " + beyond);
   }
   // The program's Win32 layer on its own; no other step is left.
-  if (s.op == kPlatform)
-    setup::win32::CheckPlatform(
-        std::bind_front(&Ctx::Check, &c),
-        Utf8((fs::path(opt[L"cross"]) / F("platform-%u", GetACP())).wstring()));
+  if (s.op == kPlatform) setup::win32::CheckPlatform(std::bind_front(&Ctx::Check, &c));
   return c.Check(s.op == kPlatform, F("no step %d", s.op));
 }
 
