@@ -12,55 +12,15 @@
 
 #include "setup/platform/win32/unique_handle.h"
 #include "setup/platform/win32/wide.h"
+#include "setup/platform/win32/win32_path.h"
 #include "setup/platform/win32/win32_status.h"
 
 namespace setup::win32 {
 namespace {
 
-// CreateDirectoryW stops 12 characters short of MAX_PATH, leaving room for an 8.3 name.
-constexpr std::size_t kPlainPathLimit = MAX_PATH - 12;
-
 // Single reads and writes of many megabytes on network shares can fail with
 // ERROR_NO_SYSTEM_RESOURCES; a megabyte at a time stays well clear of that.
 constexpr DWORD kIoChunk = 1 << 20;
-
-constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-
-bool IsSeparator(wchar_t c) {
-  return c == L'\\' || c == L'/';
-}
-
-bool IsAsciiLetter(wchar_t c) {
-  return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z');
-}
-
-// The form of `path` the wide APIs take.
-Status SystemPath(std::string_view path, std::wstring& wide) {
-  if (path.find('\0') != std::string_view::npos) {
-    return Status::Error(StatusCode::kOther, "path holds a NUL character");
-  }
-  std::wstring result = Wide(path);
-  const bool has_drive = result.size() >= 2 && result[1] == L':' && IsAsciiLetter(result[0]);
-  // Alone, "E:" would be the current folder of drive E:, which the portable code never means.
-  if (has_drive && result.size() == 2) result.push_back(L'\\');
-  const bool drive_absolute = has_drive && result.size() >= 3 && IsSeparator(result[2]);
-  const bool unc = result.size() >= 3 && IsSeparator(result[0]) && IsSeparator(result[1]) &&
-                   result[2] != L'?' && result[2] != L'.';
-  if (result.size() < kPlainPathLimit || !(drive_absolute || unc)) {
-    wide = std::move(result);
-    return Status::Ok();
-  }
-  // The "\\?\" form lifts the length limit but also the system's clean-up of separators and
-  // "." and ".." parts, so the path is made full first.
-  const DWORD needed = GetFullPathNameW(result.c_str(), 0, nullptr, nullptr);
-  if (needed == 0) return LastErrorStatus("resolve", path);
-  std::wstring full(needed, L'\0');
-  const DWORD length = GetFullPathNameW(result.c_str(), needed, full.data(), nullptr);
-  if (length == 0 || length >= needed) return LastErrorStatus("resolve", path);
-  full.resize(length);
-  wide = unc ? L"\\\\?\\UNC\\" + full.substr(2) : L"\\\\?\\" + full;
-  return Status::Ok();
-}
 
 // What the path leads to, following links as opening it would. Only backup semantics open a
 // folder; they need no privilege for reading attributes.
@@ -174,17 +134,6 @@ class Win32WritableFile final : public WritableFile {
   DWORD error_ = 0;  // the first failure: bytes were lost, so Close must fail too
 };
 
-// CreateFileW on the path in the form the wide APIs take; `operation` names it in a failure.
-Status Open(const std::string& path, DWORD access, DWORD sharing, DWORD disposition, DWORD flags,
-            const char* operation, UniqueHandle& handle) {
-  std::wstring wide;
-  if (Status status = SystemPath(path, wide); !status.ok()) return status;
-  handle = UniqueHandle(
-      CreateFileW(wide.c_str(), access, sharing, nullptr, disposition, flags, nullptr));
-  if (!handle.valid()) return LastErrorStatus(operation, path);
-  return Status::Ok();
-}
-
 }  // namespace
 
 Status Win32FileSystem::OpenForReading(const std::string& path,
@@ -210,40 +159,6 @@ Status Win32FileSystem::OpenForWriting(const std::string& path,
   if (s.ok()) file = std::make_unique<Win32WritableFile>(std::move(handle), path);
   return s;
 }
-
-namespace {
-
-// A 32-bit program on 64-bit Windows sees System32 redirected to SysWOW64, so that a log under
-// SYSTEM's profile (System32\config\systemprofile, a deployment tool's %TEMP%) would land where
-// nobody looks, or nowhere. Off only around one call: the redirection is what finds the 32-bit
-// DLLs the process may load. Looked up, since 32-bit Windows may lack the calls.
-class NoSystem32Redirection {
- public:
-  NoSystem32Redirection() {
-    using DisableFn = BOOL(WINAPI*)(PVOID*);
-    if (const auto disable = Kernel32<DisableFn>("Wow64DisableWow64FsRedirection")) {
-      disabled_ = disable(&old_) != FALSE;
-    }
-  }
-  ~NoSystem32Redirection() {
-    using RevertFn = BOOL(WINAPI*)(PVOID);
-    if (disabled_) Kernel32<RevertFn>("Wow64RevertWow64FsRedirection")(old_);
-  }
-  NoSystem32Redirection(const NoSystem32Redirection&) = delete;
-  NoSystem32Redirection& operator=(const NoSystem32Redirection&) = delete;
-
- private:
-  template <typename Function>
-  static Function Kernel32(const char* name) {
-    return reinterpret_cast<Function>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), name)));
-  }
-
-  PVOID old_ = nullptr;
-  bool disabled_ = false;
-};
-
-}  // namespace
 
 Status Win32FileSystem::OpenForAppending(const std::string& path,
                                          std::unique_ptr<WritableFile>& file) {
