@@ -87,7 +87,13 @@ std::vector<std::string> DeployProgramFiles(FileSystem& files, const InstallLoca
     Status s = PlaceFile(files, InFolder(locations.SourceDir, name), target, replace);
     // A file renamed in keeps its owner, and only the owner may change its permissions by right:
     // unpacked by someone else into a folder where we may only modify, it is remade here as ours.
-    if (s.ok() && !files.InheritPermissions(target).ok()) s = RemakeInPlace(files, target);
+    // If that fails too, why its permissions are not the folder's is the cause to tell.
+    if (s.ok()) {
+      if (const Status inherited = files.InheritPermissions(target);
+          !inherited.ok() && !RemakeInPlace(files, target).ok()) {
+        s = inherited;
+      }
+    }
     if (s.ok()) {
       record(name, FilePlacing::kPlaced, {});
     } else if (!replace && s.code() == StatusCode::kAlreadyExists) {

@@ -29,7 +29,8 @@ struct FilePlacing {
 // and ".mns" files keep the installed copy and stay in the source folder. Copies a killed run
 // left in the install folder go first. Nothing is moved unless the install folder is a real
 // folder (not a link), which is held in place until the end. Each file placed takes the
-// permissions the install folder passes on, remade there as a copy if its owner is someone else.
+// permissions the install folder passes on, remade there as a copy where they cannot be changed
+// (its owner is someone else).
 // `report` hears what became of each file as soon as it is known. Never fails the run. Returns what
 // the completion must name as not installed: files (those kept back by the reinstall rule are no
 // failure), kinds ("*.dvb") where which files is not known, and "*.dvb" when the install folder

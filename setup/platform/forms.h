@@ -66,9 +66,10 @@ struct FormSpec {
 };
 
 // Windows puts the show state that the starting program gave (a deployment tool's "run hidden"
-// gives hidden) in place of the process's first show command, whatever that says: a screen shown
-// once would wait unseen. How many times to show a screen normally so that it ends so, given
-// that state while it is still to be taken.
+// gives hidden) in place of the process's first plain show command: a screen shown once would
+// wait unseen. How many times to show a screen normally so that it ends so, given that state
+// while it is still to be taken; a start asked minimised is shown normally too, since a wizard
+// waits for its user.
 constexpr int ShowsNeeded(std::optional<int> start_state) {
   return start_state ? 2 : 1;
 }

@@ -20,7 +20,7 @@ Status RunLog::Open(FileSystem& files, System& system, const std::string& path,
   return Status::Ok();
 }
 
-void RunLog::Line(std::string_view text) {
+void RunLog::Write(std::string_view text, bool last) {
   std::string line;
   for (std::size_t at = 0; at < text.size(); ++at) {
     if (text.compare(at, 2, "\r\n") == 0) {
@@ -33,9 +33,12 @@ void RunLog::Line(std::string_view text) {
   line += "\r\n";
   if (file_->Append(line).ok()) return;
   // A handle that lost a write fails every later one, and a log on a share loses its handle when
-  // the network drops for a moment; a new one may get through, and the log goes on.
+  // the network drops for a moment; a new one may get through, and the log goes on. A share that
+  // stays away can take seconds to refuse each open, on the thread the install runs on.
+  if (unreachable_ && !last) return;
   std::unique_ptr<WritableFile> again;
-  if (!files_.OpenForAppending(path_, again).ok()) return;
+  unreachable_ = !files_.OpenForAppending(path_, again).ok();
+  if (unreachable_) return;
   file_ = std::move(again);
   (void)file_->Append(line);
 }

@@ -19,18 +19,21 @@ class RunLog {
                      std::unique_ptr<RunLog>& log);
 
   // Adds one line; line breaks inside it become " / ". A line that cannot be written is tried
-  // once more on the file opened anew, then lost, not the run's failure.
-  void Line(std::string_view text);
+  // once more on the file opened anew, then lost, not the run's failure. Once the file could not
+  // be opened anew, later lines are not tried again, but for the exit status.
+  void Line(std::string_view text) { Write(text, false); }
   // The last line: the status the program exits with.
-  void Exit(int exit_code) { Line("exit: " + std::to_string(exit_code)); }
+  void Exit(int exit_code) { Write("exit: " + std::to_string(exit_code), true); }
 
  private:
   RunLog(FileSystem& files, std::string path, std::unique_ptr<WritableFile> file)
       : files_(files), path_(std::move(path)), file_(std::move(file)) {}
+  void Write(std::string_view text, bool last);
 
   FileSystem& files_;
   const std::string path_;
   std::unique_ptr<WritableFile> file_;
+  bool unreachable_ = false;  // opening it anew failed
 };
 
 }  // namespace setup

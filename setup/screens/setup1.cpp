@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <utility>
 
 namespace setup {
 
@@ -16,11 +17,15 @@ bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
 }
 
 // The spellings deployment tools' administrators know from other installers.
-constexpr std::string_view kSilentOptions[] = {"/S", "/quiet", "/silent", "/verysilent", "/q", "/qn"};
+constexpr std::string_view kSilentOptions[] = {"/S",          "/quiet", "/silent",
+                                               "/verysilent", "/q",     "/qn"};
 
 const LastWords* last_words = nullptr;
 
 [[noreturn]] void Terminated() noexcept {
+  // A second terminate, from a message the box's loop delivered, goes straight out.
+  static bool ending = false;
+  if (std::exchange(ending, true)) std::_Exit(kExitAborted);
   try {
     // Not the exception that nothing caught, if there is one: reading it costs the 32-bit build
     // 2 KB it does not have.

@@ -160,6 +160,8 @@ class MemoryFileSystem final : public FileSystem {
       if (Status s = ParentIsFolder(target, "rename", what); !s.ok()) return s;
       if (Status s = MayChange(*node, "rename", what, false); !s.ok()) return s;
       if (node->holds > 0) return Error(StatusCode::kSharingViolation, "rename", what);
+      // The program never renames a folder, so only an empty one moves.
+      if (!Children(source).empty()) return Error(StatusCode::kAccessDenied, "rename", what);
       if (Node* there = Find(target); there != nullptr && source != target) {
         if (!replace) return Error(StatusCode::kAlreadyExists, "rename", what);
         if (there->kind == EntryKind::kFolder)

@@ -102,6 +102,17 @@ std::optional<int> StartShowState() {
   return start.wShowWindow;
 }
 
+// A start asked hidden would hide a box shown before the screens too (an unknown argument, another
+// setup): SW_SHOWDEFAULT takes the start's state, as documented, and with it Windows' one
+// substitution, on a window of its own that nobody sees.
+void TakeHiddenStart() {
+  HWND taker = CreateWindowExW(0, L"STATIC", L"", WS_OVERLAPPED | WS_CAPTION, 0, 0, 0, 0, nullptr,
+                               nullptr, nullptr, nullptr);
+  if (taker == nullptr) return;
+  ShowWindow(taker, SW_SHOWDEFAULT);
+  DestroyWindow(taker);
+}
+
 // Two installers at once would move the same files into the same folder. The name is the same
 // from any folder, and Global\ makes it one for every session of the machine.
 constexpr const wchar_t* kOneSetupMutex = L"Global\\Kestrelwin.Tessaradyne.Setup";
@@ -111,9 +122,9 @@ enum class Guard { kOurs, kAnotherSetup, kUnknown };
 // Another user's installer holds the mutex with a security descriptor that refuses us; an object
 // of another kind holding the name (ERROR_INVALID_HANDLE) is another setup's, or a program's
 // squatting it. Neither leaves us a guard, and without one nothing is installed.
-Guard TakeOneSetupGuard(setup::win32::UniqueHandle& mutex) {
+Guard TakeOneSetupGuard(setup::win32::UniqueHandle& mutex, DWORD& error) {
   mutex = setup::win32::UniqueHandle(CreateMutexW(nullptr, FALSE, kOneSetupMutex));
-  const DWORD error = GetLastError();
+  error = GetLastError();
   if (mutex.valid() && error != ERROR_ALREADY_EXISTS) return Guard::kOurs;
   if (error == ERROR_ALREADY_EXISTS || error == ERROR_ACCESS_DENIED ||
       error == ERROR_INVALID_HANDLE) {
@@ -158,6 +169,8 @@ class Startup {
       : plan_(plan), last_words_(last_words) {
     if (plan.boxes) last_words.boxes = &boxes_;
   }
+  // What a terminate during the C runtime's own end would reach is gone.
+  ~Startup() { last_words_ = {}; }
 
   setup::win32::Win32System system;
   setup::win32::Win32FileSystem files;
@@ -244,11 +257,13 @@ int Run(Startup& startup, const setup::Options& options, HINSTANCE instance) {
       break;
   }
   setup::win32::UniqueHandle one_setup;
-  const Guard guard = TakeOneSetupGuard(one_setup);
+  DWORD error = 0;
+  const Guard guard = TakeOneSetupGuard(one_setup, error);
   if (guard == Guard::kUnknown) {
-    startup.Tell(setup::UnexpectedFailureText(
-                     setup::win32::LastErrorStatus("make sure no other setup runs").message()),
-                 MB_ICONERROR);
+    startup.Tell(
+        setup::UnexpectedFailureText(
+            setup::win32::StatusFromWin32(error, "make sure no other setup runs").message()),
+        MB_ICONERROR);
     return startup.Finish(setup::kExitAborted);
   }
   if (guard == Guard::kAnotherSetup) {
@@ -289,6 +304,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*command_
   const setup::Options options = setup::ParseArguments(Arguments());
   const setup::StartPlan plan = setup::PlanStart(options, SomeoneCanSee());
   if (!plan.boxes) KeepSystemBoxesAway();
+  if (plan.boxes && StartShowState() == SW_HIDE) TakeHiddenStart();
   Startup startup(plan, last_words);
   return Run(startup, options, instance);
 }

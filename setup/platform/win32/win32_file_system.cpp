@@ -162,13 +162,22 @@ Status Win32FileSystem::OpenForWriting(const std::string& path,
 
 Status Win32FileSystem::OpenForAppending(const std::string& path,
                                          std::unique_ptr<WritableFile>& file) {
-  const NoSystem32Redirection as_written;
+  std::wstring wide;
+  if (Status status = SystemPath(path, wide); !status.ok()) return status;
   UniqueHandle handle;
-  // Append access alone: every write lands at the end, whoever else appends.
-  Status s = Open(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_ALWAYS,
-                  FILE_ATTRIBUTE_NORMAL, "open for appending", handle);
-  if (s.ok()) file = std::make_unique<Win32WritableFile>(std::move(handle), path);
-  return s;
+  DWORD error = 0;
+  {
+    // Around the open alone: what else runs meanwhile may load a DLL.
+    const NoSystem32Redirection as_written;
+    // Append access alone: every write lands at the end, whoever else appends.
+    handle =
+        UniqueHandle(CreateFileW(wide.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                 nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    error = GetLastError();
+  }
+  if (!handle.valid()) return StatusFromWin32(error, "open for appending", path);
+  file = std::make_unique<Win32WritableFile>(std::move(handle), path);
+  return Status::Ok();
 }
 
 Status Win32FileSystem::MakeFolder(const std::string& path) {
