@@ -21,10 +21,10 @@ void MainSilently(Program& program);
 
 // What the command line asks for. Without arguments the screens run as they always have.
 struct Options {
-  bool silent =
-      false;           // /S, or a spelling other installers take: /quiet /silent /verysilent /q /qn
-  bool usage = false;  // /?
-  std::string log;     // /log=PATH
+  // /S, or a spelling other installers take: /quiet /silent /verysilent /q /qn
+  bool silent = false;
+  bool usage = false;   // /?
+  std::string log;      // /log=PATH
   std::string unknown;  // the first argument not understood, which ends the program
 };
 

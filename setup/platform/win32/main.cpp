@@ -165,13 +165,14 @@ class OwnBoxes final : public setup::MessageBoxes {
 // the exit status ends the log. What a terminate says goes the same ways.
 class Startup {
  public:
-  Startup(const setup::StartPlan& plan, setup::LastWords& last_words)
-      : plan_(plan), last_words_(last_words) {
+  Startup(const setup::StartPlan& plan, std::optional<int> asked_show, setup::LastWords& last_words)
+      : start_show(asked_show), plan_(plan), last_words_(last_words) {
     if (plan.boxes) last_words.boxes = &boxes_;
   }
   // What a terminate during the C runtime's own end would reach is gone.
   ~Startup() { last_words_ = {}; }
 
+  const std::optional<int> start_show;  // what the starting program asked, if anything
   setup::win32::Win32System system;
   setup::win32::Win32FileSystem files;
   std::unique_ptr<setup::RunLog> log;
@@ -204,7 +205,7 @@ int RunScreens(Startup& startup, HINSTANCE instance) {
     startup.Tell("コモン コントロールを読み込めません。", MB_ICONERROR);
     return setup::kExitAborted;
   }
-  setup::win32::Win32FormsToolkit forms(instance, StartShowState());
+  setup::win32::Win32FormsToolkit forms(instance, startup.start_show);
   setup::win32::Win32MessageBoxes boxes(forms);
   int exit_code = 0;
   {
@@ -304,7 +305,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*command_
   const setup::Options options = setup::ParseArguments(Arguments());
   const setup::StartPlan plan = setup::PlanStart(options, SomeoneCanSee());
   if (!plan.boxes) KeepSystemBoxesAway();
-  if (plan.boxes && StartShowState() == SW_HIDE) TakeHiddenStart();
-  Startup startup(plan, last_words);
+  const std::optional<int> start_show = StartShowState();
+  if (plan.boxes && start_show == SW_HIDE) TakeHiddenStart();
+  Startup startup(plan, start_show, last_words);
   return Run(startup, options, instance);
 }
