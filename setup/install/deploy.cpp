@@ -41,11 +41,12 @@ ToolFileKind KindOf(std::string_view name) {
 
 std::vector<std::string> DeployProgramFiles(FileSystem& files, const InstallLocations& locations,
                                             const std::function<void(const FilePlacing&)>& report) {
-  // An existing folder is the reinstall case; one that cannot be made shows below.
-  (void)files.MakeFolder(locations.InstallDir);
-
+  // Held like the install folder below, for the same reason: every file would be taken from
+  // wherever a link there led.
+  std::unique_ptr<FolderHold> source_hold;
   std::vector<std::string> names, unplaced;
-  if (!files.ListFiles(locations.SourceDir, names).ok()) {
+  if (!files.HoldFolder(locations.SourceDir, source_hold).ok() ||
+      !files.ListFiles(locations.SourceDir, names).ok()) {
     // Which files there are is unknown, so say which kinds stayed behind.
     return {"*.dvb", "*.bmp", "*.mns"};
   }
@@ -61,6 +62,8 @@ std::vector<std::string> DeployProgramFiles(FileSystem& files, const InstallLoca
     if (how == FilePlacing::kNotPlaced) unplaced.push_back(name);
   };
 
+  // An existing folder is the reinstall case; one that cannot be made shows when it is held.
+  (void)files.MakeFolder(locations.InstallDir);
   // Held, the folder cannot be swapped for a link between this check and the last move: a link
   // there would send every file wherever it leads.
   std::unique_ptr<FolderHold> hold;
@@ -79,12 +82,19 @@ std::vector<std::string> DeployProgramFiles(FileSystem& files, const InstallLoca
     const bool replace = kind == ToolFileKind::kDvb ||
                          (kind == ToolFileKind::kMns && (std::exchange(first_menu, false) ||
                                                          EqualsIgnoringCase(name, kMenuFileName)));
+    const std::string source = InFolder(locations.SourceDir, name);
+    // A link may lead to any file, someone else's included: moved, read, or re-permissioned
+    // where it leads, that file would be SYSTEM's gift to whoever made the link.
+    if (files.Inspect(source).kind == EntryKind::kLink) {
+      record(name, FilePlacing::kNotPlaced, source + ": a link, which is never followed");
+      continue;
+    }
     if (in_place) {
       record(name, FilePlacing::kPlaced, {});
       continue;
     }
     const std::string target = InFolder(locations.InstallDir, name);
-    Status s = PlaceFile(files, InFolder(locations.SourceDir, name), target, replace);
+    Status s = PlaceFile(files, source, target, replace);
     // A file renamed in keeps its owner, and only the owner may change its permissions by right:
     // unpacked by someone else into a folder where we may only modify, it is remade here as ours.
     // If that fails too, why its permissions are not the folder's is the cause to tell.

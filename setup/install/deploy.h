@@ -27,14 +27,13 @@ struct FilePlacing {
 // the order ".dvb", ".bmp", ".mns", each kind in listing order. On reinstall ".dvb" files, the
 // first-listed ".mns" and the generated menu file replace their installed copies; other ".bmp"
 // and ".mns" files keep the installed copy and stay in the source folder. Copies a killed run
-// left in the install folder go first. Nothing is moved unless the install folder is a real
-// folder (not a link), which is held in place until the end. Each file placed takes the
-// permissions the install folder passes on, remade there as a copy where they cannot be changed
-// (its owner is someone else).
-// `report` hears what became of each file as soon as it is known. Never fails the run. Returns what
-// the completion must name as not installed: files (those kept back by the reinstall rule are no
-// failure), kinds ("*.dvb") where which files is not known, and "*.dvb" when the install folder
-// ends without the tool's program.
+// left in the install folder go first. Nothing is moved unless both folders are real folders (not
+// links), held in place until the end, and no file that is a link is a tool file. Each file placed
+// takes the permissions the install folder passes on, remade there as a copy where they cannot be
+// changed (its owner is someone else). `report` hears what became of each file as soon as it is
+// known. Never fails the run. Returns what the completion must name as not installed: files (those
+// kept back by the reinstall rule are no failure), kinds ("*.dvb") where which files is not known,
+// and "*.dvb" when the install folder ends without the tool's program.
 std::vector<std::string> DeployProgramFiles(FileSystem& files, const InstallLocations& locations,
                                             const std::function<void(const FilePlacing&)>& report);
 

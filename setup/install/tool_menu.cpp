@@ -42,9 +42,12 @@ class MenuFileInProgress {
     if (may_exist_) (void)files_.Remove(path_);
   }
 
+  // Only a new file: whatever stands at the name now (a link planted since the leftover was
+  // removed) is neither written through nor removed.
   bool Open() {
-    may_exist_ = true;  // a failed open may still have left a file
-    return files_.OpenForWriting(path_, file_).ok();
+    const Status opened = files_.OpenForWriting(path_, file_);
+    may_exist_ = opened.code() != StatusCode::kAlreadyExists;  // a failed open may have left one
+    return opened.ok();
   }
   bool Append(std::string_view bytes) { return file_->Append(bytes).ok(); }
   // Closes the file and renames it over `menu_path`.
@@ -159,8 +162,12 @@ void ToolMenuBuilder::Finish(std::string& menu) {
 MenuOutcome GenerateToolMenu(FileSystem& files, const CodePage& code_page,
                              const InstallLocations& locations,
                              const std::function<void()>& pause) {
+  // Held, the source folder cannot be swapped for a link to somewhere else while the template
+  // is read from it and the menu written there.
+  std::unique_ptr<FolderHold> hold;
+  if (!files.HoldFolder(locations.SourceDir, hold).ok()) return {kUnwritableMenuReason};
   const std::string temporary = InFolder(locations.SourceDir, kMenuTempName);
-  // A killed run's leftover would otherwise be written through, read-only mark and all.
+  // A killed run's leftover would otherwise stop the menu being made.
   (void)RemoveFile(files, temporary);
 
   std::unique_ptr<ReadableFile> file;

@@ -63,7 +63,8 @@ struct MenuOutcome {
 
 // Reads the template while writing the menu from it under the temporary name (a leftover of a
 // killed run is removed first), calls `pause`, then puts the menu file in place in the source
-// folder, replacing an older one. Nothing of the menu is left when it fails.
+// folder, replacing an older one, all with the source folder held. Nothing of the menu is left
+// when it fails.
 MenuOutcome GenerateToolMenu(FileSystem& files, const CodePage& code_page,
                              const InstallLocations& locations, const std::function<void()>& pause);
 

@@ -1,7 +1,10 @@
 #pragma once
 // File operations of the install run, as small primitives: how files are put in place is the
 // program's business, over these. Paths are UTF-8 in Windows form ("C:\dir\name"); each platform
-// maps them to its own. A failed operation changes nothing unless it says otherwise.
+// maps them to its own. A failed operation changes nothing unless it says otherwise. The run may
+// be SYSTEM's in a folder any user can write to, so no operation follows a link (symbolic link,
+// junction) at the end of a path, nor reads, writes or re-permissions a file of more than one
+// name (a hard link): where the contract says so, it fails with kOther instead.
 
 #include <cstddef>
 #include <cstdint>
@@ -41,7 +44,8 @@ enum class EntryKind : std::uint8_t {
   kUnknown,  // it cannot be looked at: whether anything is there is not known
   kFile,     // a plain file
   kFolder,   // a plain folder
-  kLink,     // a symbolic link or junction (reparse point), whatever it leads to
+  kLink,     // a symbolic link or junction (reparse point), whatever it leads to, or a file of
+             // more names (a hard link)
   kOther,    // a device, pipe or the like
 };
 
@@ -64,7 +68,8 @@ class FileTrack {
   virtual Status Identify(FileId& id) = 0;
 };
 
-// While it lives, the folder it holds can be neither renamed, nor removed, nor replaced.
+// While it lives, the folder it holds can be neither renamed, nor removed, nor replaced, nor made a
+// link in place, so that every path through it leads where it did when it was held.
 class FolderHold {
  public:
   virtual ~FolderHold() = default;
@@ -75,19 +80,20 @@ class FileSystem {
   virtual ~FileSystem() = default;
 
   // Others may go on reading, writing and deleting the file meanwhile, as an editor that holds
-  // it open expects.
+  // it open expects. Refuses a link or a file of more names.
   virtual Status OpenForReading(const std::string& path, std::unique_ptr<ReadableFile>& file) = 0;
-  // Creates the file, or empties an existing one, for appending. Where the system allows it,
-  // nobody else may open the file until it is closed or abandoned.
+  // Creates a new file for appending; fails with kAlreadyExists when anything is at the path, a
+  // link included. Where the system allows it, nobody else may open the file until it is closed
+  // or abandoned.
   virtual Status OpenForWriting(const std::string& path, std::unique_ptr<WritableFile>& file) = 0;
   // Opens the file for adding at its end, making it if it is missing, at the path as written
   // (no system folder is redirected). Each Append reaches the system at once, and others may
-  // read and append meanwhile.
+  // read and append meanwhile. Refuses a link or a file of more names.
   virtual Status OpenForAppending(const std::string& path, std::unique_ptr<WritableFile>& file) = 0;
   // Fails with kAlreadyExists when there is anything at the path.
   virtual Status MakeFolder(const std::string& path) = 0;
-  // Names (no folder part) of the folder's plain files, in the order the file system gives
-  // them: no sub-folders, no hidden or system files.
+  // Names (no folder part) of the folder's plain files and of its links but those to folders, in
+  // the order the file system gives them: no sub-folders, no hidden or system files.
   virtual Status ListFiles(const std::string& folder, std::vector<std::string>& names) = 0;
   // What is at the path itself: a link at its end is reported, not followed.
   virtual Entry Inspect(const std::string& path) = 0;
@@ -98,7 +104,7 @@ class FileSystem {
   virtual Status Rename(const std::string& from, const std::string& to, bool replace) = 0;
   // Copies the file into a new file at `to`, which must not exist (kAlreadyExists), with its
   // data on the disk and the source's times but without its read-only attribute. A failure may
-  // leave part of the copy at `to`.
+  // leave part of the copy at `to`. Refuses a source that is a link or a file of more names.
   virtual Status CopyToNewFile(const std::string& from, const std::string& to) = 0;
   virtual Status SetReadOnly(const std::string& path, bool read_only) = 0;
   // True when both paths name one existing folder, however spelled or linked.
@@ -106,7 +112,8 @@ class FileSystem {
   // Follows what is at the path itself (a link at its end is not followed) until `track` goes.
   virtual Status Track(const std::string& path, std::unique_ptr<FileTrack>& track) = 0;
   // Gives the file the permissions its folder passes on to files made in it, dropping those it
-  // brought along, as a copy made there would have. Succeeds where the volume keeps none.
+  // brought along, as a copy made there would have. Succeeds where the volume keeps none. Refuses
+  // a link or a file of more names.
   virtual Status InheritPermissions(const std::string& path) = 0;
   // Holds the folder at the path until `hold` goes. Fails, holding nothing, unless a real folder
   // (no link) is there.

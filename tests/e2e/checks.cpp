@@ -137,6 +137,12 @@ bool CheckFiles(Ctx& c, bool installed) {
     for (const auto& [name, bytes] : want) wanted += " " + name;
     c.Shows(got.value_or(Files{}) == want, names + wanted);
   }
+  // Nothing written, moved or re-permissioned through a link; the link itself stays a link.
+  c.Check(!(c.s.prep & (kLinkedTool | kLinkedLog)) ||
+              (Read(kVictim) == kVictims && Folder(kElsewhere) == Files{{"victim", kVictims}}),
+          "the file a link leads to changed");
+  c.Check(!(c.s.prep & kLinkedTool) || IsLink(c.dir / "linked.dvb"),
+          "the linked .dvb is no longer a link in the source folder");
   return true;  // the steps after it go on
 }
 

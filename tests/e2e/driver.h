@@ -32,7 +32,9 @@ using F4 = setup::UserForm4;
 
 using namespace texts;
 const string kMenu = "TessaradyneTOOL.mns";
-const fs::path kInstall = L"C:\\Tessaradyne", kElsewhere = L"C:\\elsewhere";
+const fs::path kInstall = L"C:\\Tessaradyne", kElsewhere = L"C:\\elsewhere",
+               kVictim = kElsewhere / L"victim";  // what a link leads to
+const string kVictims = "someone else's file";
 // Control IDs are 100 + the entry's index in its screen's layout table.
 constexpr int kNext = 100 + F1::Command1, kLeave = 100 + F1::Command2, kAgree = 100 + F1::Command3,
               kDisagree = 100 + F1::Command4, kStart = 100 + F2::CommandButton1,
@@ -96,13 +98,15 @@ using Steps = std::vector<Step>;
 // /S, /log= beside the distribution, /bogus; a window station of the driver's own, which nobody
 // sees; an event holding the one-setup mutex's name; the distribution in C:\Tessaradyne itself,
 // started there; the log in a new folder of the real System32, which a 32-bit program sees only
-// without redirection.
+// without redirection; a .dvb that is a host symbolic link to a file elsewhere on C:; the /log=
+// path such a link.
 // clang-format off
 enum Prep : unsigned { kNoOrgTool = 1, kMenuBlocked = 2, kOld = 4, kLocked = 16,
                        kHeldTemplate = 32, kCrossDrive = 64, kLink = 128, kPlant = 256,
                        kNoSetup = 512, kMutex = 1024, kContrast = 2048, kBriefLock = 4096,
                        kSilent = 8192, kLogged = 16384, kBogus = 32768, kUnseen = 1 << 16,
-                       kSquat = 1 << 17, kInPlace = 1 << 18, kSystem32Log = 1 << 19 };
+                       kSquat = 1 << 17, kInPlace = 1 << 18, kSystem32Log = 1 << 19,
+                       kLinkedTool = 1 << 20, kLinkedLog = 1 << 21 };
 // clang-format on
 
 struct Scenario {
@@ -156,6 +160,7 @@ std::optional<Files> Folder(const fs::path& folder);
 bool Lay(const fs::path& folder, const Files& files);
 bool IsKind(const string& name, const char* ending);
 bool IsTool(const string& name);
+bool IsLink(const fs::path& path);
 // checks.cpp
 bool CheckBox(Ctx& c, const string& text, char icon, bool loose = false);
 bool FollowRun(Ctx& c, const Step& s);

@@ -47,4 +47,13 @@ bool IsKind(const string& name, const char* ending) {
 bool IsTool(const string& name) {
   return IsKind(name, ".dvb") || IsKind(name, ".bmp") || IsKind(name, ".mns");
 }
+
+// A reparse point, or a file of more names.
+bool IsLink(const fs::path& path) {
+  const Handle file(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, 7, 0, OPEN_EXISTING,
+                                FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, 0));
+  BY_HANDLE_FILE_INFORMATION info{};
+  return GetFileInformationByHandle(file.get(), &info) &&
+         ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || info.nNumberOfLinks > 1);
+}
 }  // namespace e2e

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "setup/platform/win32/unique_handle.h"
 #include "setup/platform/win32/wide.h"
 #include "setup/platform/win32/win32_file_system.h"
 #include "setup/platform/win32/win32_system.h"
@@ -59,8 +60,10 @@ void CheckBytes(const std::string& folder) {
   const std::string path = folder + "\\bytes.bin";
   Write(path, bytes);
   Expect(Read(path) == bytes, "bytes read back as written");
-  Write(path, "short");
-  Expect(Read(path) == "short", "a second write truncates");
+  std::unique_ptr<WritableFile> again;
+  Expect(
+      g_fs.OpenForWriting(path, again).code() == StatusCode::kAlreadyExists && Read(path) == bytes,
+      "writing makes a new file or none");
 }
 
 // `src` is an empty folder.
@@ -117,15 +120,29 @@ void CheckInheritPermissions(const std::string& folder) {
 }
 
 // While held, the folder cannot be renamed, by this process or another (Wine, like Windows,
-// keeps share modes per handle); let go, it can.
+// keeps share modes per handle), nor emptied, which a link in its place needs; let go, it can,
+// and it is as it was.
 void CheckHeldFolder(const std::string& folder) {
   const std::wstring from = Wide(folder), to = Wide(folder + "-renamed");
   std::unique_ptr<FolderHold> hold;
   Expect(g_fs.HoldFolder(folder, hold).ok(), "hold " + folder);
   Expect(!MoveFileExW(from.c_str(), to.c_str(), 0) && GetLastError() == ERROR_SHARING_VIOLATION,
          "a held folder is not renamed");
+  WIN32_FIND_DATAW entry{};
+  std::wstring name;
+  UniqueFindHandle find(FindFirstFileW((from + L"\\*").c_str(), &entry));
+  do {
+    if (wcscmp(entry.cFileName, L".") != 0 && wcscmp(entry.cFileName, L"..") != 0)
+      name = entry.cFileName;
+  } while (find.valid() && FindNextFileW(find.get(), &entry));
+  find = UniqueFindHandle();
+  std::vector<std::string> listed;
+  Expect(!name.empty() && !DeleteFileW((from + L"\\" + name).c_str()) &&
+             g_fs.ListFiles(folder, listed).ok() && listed.empty(),
+         "a held folder keeps a file nobody removes and no listing shows");
   hold.reset();
-  Expect(MoveFileExW(from.c_str(), to.c_str(), 0), "a folder let go is renamed");
+  Expect(MoveFileExW(from.c_str(), to.c_str(), 0) && RemoveDirectoryW(to.c_str()),
+         "a folder let go is renamed, and empty");
 }
 
 // A row of the ANSI code page: `ansi` null when the text must be refused.

@@ -81,6 +81,8 @@ const std::vector<Scenario> kScenarios = {
         {kLog, 1, 1, &kNobodyThere}}},
     {"silent-log-in-system32", kSilent | kLogged | kSystem32Log | kOld,
         {{kQuiet, 0}, {kInstalled}, {kLog, 0}}},
+    {"linked-tool-file", kSilent | kLogged | kLinkedTool, {{kQuiet, 3}, {kInstalled}, {kLog, 3}}},
+    {"linked-log", kSilent | kLogged | kLinkedLog, {{kQuiet, 1}, {kUntouched}}},
     {"log-with-screens", kLogged, kToQuestion + kInstalls + Steps{{kLog, 0}}},
     {"unknown-argument", kBogus,
         Steps{{kBox, 1, 'e', &kUnknownArgument}, {kAnswer, IDOK}} + kFailed},

@@ -155,6 +155,15 @@ bool Prepare(Ctx& c) {
   }
   c.Check(laid && (c.dir == kInstall || Lay(kInstall, c.old)) && Lay(kElsewhere, {}),
           "could not lay out the folders");
+  // Another name of someone else's file: Wine shows no symbolic link to a file as one, but a
+  // hard link it does, as a file of two names.
+  const auto link = [&](const fs::path& at) {
+    return Lay(kElsewhere, {{"victim", kVictims}}) &&
+           CreateHardLinkW(at.c_str(), kVictim.c_str(), 0) && IsLink(at);
+  };
+  c.Check(
+      !(p & kLinkedTool) || (link(c.dir / "linked.dvb") && c.unplaced.insert("linked.dvb").second),
+      "no second name for someone else's file");
   c.before = Folder(c.dir).value_or(Files{});
   const auto hold = [&](const string& name, DWORD access, DWORD sharing) {
     const HANDLE h = CreateFileW((c.dir / name).c_str(), access, sharing, 0, OPEN_EXISTING, 0, 0);
@@ -196,6 +205,7 @@ bool Prepare(Ctx& c) {
     c.log_file /= L"setup.log";
   }
   fs::remove(c.log_file);
+  c.Check(!(p & kLinkedLog) || link(c.log), "the log is no second name of someone else's file");
   const std::wstring args = std::wstring(p & kSilent ? L" /S" : L"") +
                             (p & kLogged ? L" \"/log=" + c.log.wstring() + L"\"" : L"") +
                             (p & kBogus ? L" /bogus" : L"");

@@ -2,8 +2,9 @@
 // A file system in memory that keeps the rules the program meets on Windows: drive letters are
 // volumes, names compare without regard to case and keep the spelling they were made with,
 // read-only files are neither replaced nor removed, a file open for writing is shared with nobody,
-// a held folder stays where it is, what is made in a folder takes the permissions it passes on,
-// and only a file's owner may change them. Any call can be made to fail, so that tests drive the
+// a held folder stays where it is and cannot be made a link, paths lead through links to folders,
+// what is made in a folder takes the permissions it passes on, and only a file's owner may change
+// them. Any call can be made to fail, so that tests drive the
 // program through failures real files will not produce on demand.
 
 #include <algorithm>
@@ -64,6 +65,19 @@ class MemoryFileSystem final : public FileSystem {
     PutFolder(ParentPath(path));
     Make(Key(path), EntryKind::kFolder, path);
   }
+  // A link at `path` to `target`, which it leaves as it is, in place of nothing or of an empty
+  // folder that is not held. Returns whether it was made.
+  bool MakeLink(const std::string& path, const std::string& target, bool to_folder = false) {
+    const Node* there = Find(Key(path));
+    if (there != nullptr &&
+        (there->kind != EntryKind::kFolder || there->holds > 0 || !Children(Key(path)).empty()))
+      return false;
+    Make(Key(path), EntryKind::kLink, path).target = Key(target);
+    nodes_[Key(path)].to_folder = to_folder;
+    return true;
+  }
+  // Gone, whatever its marks, as another program with the right may remove it.
+  void Erase(const std::string& path) { nodes_.erase(Key(path)); }
   // Permissions are named: what is made in a folder later takes its folder's.
   void SetPermissions(const std::string& path, const std::string& permissions) {
     nodes_.at(Key(path)).permissions = permissions;
@@ -127,7 +141,9 @@ class MemoryFileSystem final : public FileSystem {
         return Error(StatusCode::kNotFound, "list", folder);
       names.clear();
       for (const auto& [key, child] : Children(Key(folder)))
-        if (child->kind == EntryKind::kFile) names.push_back(child->name);
+        if (child->kind == EntryKind::kFile ||
+            (child->kind == EntryKind::kLink && !child->to_folder))
+          names.push_back(child->name);
       return Status::Ok();
     });
   }
@@ -215,7 +231,7 @@ class MemoryFileSystem final : public FileSystem {
   Status InheritPermissions(const std::string& path) override {
     return faults_->Run("inherit " + path, [&] {
       Node* node = Find(Key(path));
-      if (node == nullptr) return Error(StatusCode::kNotFound, "inherit permissions", path);
+      if (Status s = IsFile(node, "inherit permissions", path); !s.ok()) return s;
       // Changing them takes the right to, which by default only the owner has.
       if (node->attributes.others)
         return Error(StatusCode::kAccessDenied, "inherit permissions", path);
@@ -248,6 +264,8 @@ class MemoryFileSystem final : public FileSystem {
     Attributes attributes;
     std::string permissions;  // named
     int holds = 0;            // folders held in place
+    std::string target;       // links: the key of where they lead
+    bool to_folder = false;
   };
   // What an opened file's calls count and fail through.
   struct Opened {
@@ -307,9 +325,21 @@ class MemoryFileSystem final : public FileSystem {
     bool exclusive, closed = false, lost = false;
   };
 
+  // The key of what the path names, through the links to folders on the way.
+  std::string Key(const std::string& path) const {
+    std::string key = Normal(path);
+    for (std::size_t at = 0, hops = 0; (at = key.find('\\', at + 1)) != std::string::npos;) {
+      const auto it = nodes_.find(key.substr(0, at));
+      if (it != nodes_.end() && it->second.kind == EntryKind::kLink && hops++ < 8) {
+        key = it->second.target + key.substr(at);
+        at = 0;
+      }
+    }
+    return key;
+  }
   // "c:\A\\b/" -> "C:\A\B": separators either way, doubled or trailing, ASCII letters in upper
   // case, which is how Windows compares them.
-  static std::string Key(const std::string& path) {
+  static std::string Normal(const std::string& path) {
     std::string key;
     for (const char c : path) {
       if (c != '\\' && c != '/') {
@@ -333,6 +363,8 @@ class MemoryFileSystem final : public FileSystem {
   }
   static Status IsFile(const Node* node, const char* operation, const std::string& path) {
     if (node == nullptr) return Error(StatusCode::kNotFound, operation, path);
+    // Read, written or re-permissioned, a link would give away where it leads.
+    if (node->kind == EntryKind::kLink) return Error(StatusCode::kOther, operation, path);
     if (node->kind != EntryKind::kFile) return Error(StatusCode::kAccessDenied, operation, path);
     return Status::Ok();
   }
@@ -346,11 +378,12 @@ class MemoryFileSystem final : public FileSystem {
     return Status::Ok();
   }
 
-  // An exclusive writer empties the file and keeps everyone else out until it is done.
+  // An exclusive writer makes a new file and keeps everyone else out until it is done.
   Status OpenWriter(const std::string& path, std::unique_ptr<WritableFile>& file, bool exclusive) {
     const std::string key = Key(path);
     if (Status s = ParentIsFolder(key, "create", path); !s.ok()) return s;
     Node* node = Find(key);
+    if (exclusive && node != nullptr) return Error(StatusCode::kAlreadyExists, "create", path);
     if (node == nullptr) node = &Make(key, EntryKind::kFile, path);
     if (Status s = IsFile(node, "create", path); !s.ok()) return s;
     if (Status s = MayChange(*node, "create", path); !s.ok()) return s;

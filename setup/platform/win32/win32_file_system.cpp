@@ -30,9 +30,35 @@ bool OpenedInfo(const std::wstring& path, BY_HANDLE_FILE_INFORMATION& info) {
   return opened.valid() && GetFileInformationByHandle(opened.get(), &info);
 }
 
-bool LeadsToPlainFile(const std::wstring& path) {
-  BY_HANDLE_FILE_INFORMATION info{};
-  return OpenedInfo(path, info) && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+// Whether the file opened at `path` (without following a link) is a plain file of one name. Wine
+// opens what a link leads to even so; the path's own attributes tell there. The handle's
+// attributes and names are read without the volume's serial number, which costs a look at the
+// volume each time.
+bool IsPlainFile(HANDLE file, const std::wstring& path) {
+  FILE_BASIC_INFO basic{};
+  FILE_STANDARD_INFO standard{};
+  return GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic) &&
+         GetFileInformationByHandleEx(file, FileStandardInfo, &standard, sizeof standard) &&
+         ((basic.FileAttributes | GetFileAttributesW(path.c_str())) &
+          (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0 &&
+         standard.NumberOfLinks == 1;
+}
+
+Status NotPlain(const char* operation, const std::string& path) {
+  return Status::Error(StatusCode::kOther,
+                       std::string(operation) + " " + path + ": a link or a file of more names");
+}
+
+// Opens the file at the path itself, refusing a link or a file of more names.
+Status OpenPlain(const std::string& path, DWORD access, DWORD sharing, DWORD flags,
+                 const char* operation, UniqueHandle& handle) {
+  std::wstring wide;
+  if (Status status = SystemPath(path, wide); !status.ok()) return status;
+  handle = UniqueHandle(CreateFileW(wide.c_str(), access, sharing, nullptr, OPEN_EXISTING,
+                                    flags | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!handle.valid()) return LastErrorStatus(operation, path);
+  if (!IsPlainFile(handle.get(), wide)) return handle = UniqueHandle(), NotPlain(operation, path);
+  return Status::Ok();
 }
 
 bool IsFolder(const std::wstring& path) {
@@ -58,25 +84,22 @@ DWORD WriteAll(HANDLE file, std::string_view bytes) {
   return 0;
 }
 
-// Copies into a file this call creates at `to`, with the source's times, then flushes and closes
-// it. Fails with ERROR_FILE_EXISTS, touching nothing, when `to` exists. Unlike CopyFileW it does
-// not carry over a read-only mark (files from a CD have one), which would block the next
-// replacement. Returns 0 or the error, and in `at_source` which file it concerns.
-DWORD CopyInto(const std::wstring& from, const std::wstring& to, bool& at_source) {
-  at_source = true;
-  UniqueHandle in(CreateFileW(from.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-  if (!in.valid()) return GetLastError();
+// Copies the opened file into one this call creates at `to`, with the source's times, then
+// flushes and closes it. Fails with ERROR_FILE_EXISTS, touching nothing, when anything is at `to`,
+// a link included. Unlike CopyFileW it does not carry over a read-only mark (files from a CD have
+// one), which would block the next replacement. Returns 0 or the error, and in `at_source` which
+// file it concerns.
+DWORD CopyInto(HANDLE in, const std::wstring& to, bool& at_source) {
   FILETIME created{}, accessed{}, written{};
-  const bool have_times = GetFileTime(in.get(), &created, &accessed, &written) != FALSE;
+  const bool have_times = GetFileTime(in, &created, &accessed, &written) != FALSE;
   at_source = false;
   UniqueHandle out(CreateFileW(to.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                               FILE_ATTRIBUTE_NORMAL, nullptr));
+                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   if (!out.valid()) return GetLastError();
   char buffer[64 * 1024];
   for (;;) {
     DWORD got = 0;
-    if (!ReadFile(in.get(), buffer, sizeof buffer, &got, nullptr)) {
+    if (!ReadFile(in, buffer, sizeof buffer, &got, nullptr)) {
       at_source = true;
       return GetLastError();
     }
@@ -139,8 +162,8 @@ class Win32WritableFile final : public WritableFile {
 Status Win32FileSystem::OpenForReading(const std::string& path,
                                        std::unique_ptr<ReadableFile>& file) {
   UniqueHandle handle;
-  if (Status s = Open(path, GENERIC_READ, kShareAll, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
-                      "open", handle);
+  if (Status s =
+          OpenPlain(path, GENERIC_READ, kShareAll, FILE_FLAG_SEQUENTIAL_SCAN, "open", handle);
       !s.ok()) {
     return s;
   }
@@ -154,8 +177,8 @@ Status Win32FileSystem::OpenForReading(const std::string& path,
 Status Win32FileSystem::OpenForWriting(const std::string& path,
                                        std::unique_ptr<WritableFile>& file) {
   UniqueHandle handle;
-  Status s = Open(path, GENERIC_WRITE, 0, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, "open for writing",
-                  handle);
+  Status s = Open(path, GENERIC_WRITE, 0, CREATE_NEW,
+                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, "open for writing", handle);
   if (s.ok()) file = std::make_unique<Win32WritableFile>(std::move(handle), path);
   return s;
 }
@@ -170,10 +193,12 @@ Status Win32FileSystem::OpenForAppending(const std::string& path,
     // Around the open alone: what else runs meanwhile may load a DLL.
     const NoSystem32Redirection as_written;
     // Append access alone: every write lands at the end, whoever else appends.
-    handle =
-        UniqueHandle(CreateFileW(wide.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                 nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    handle = UniqueHandle(CreateFileW(
+        wide.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+        nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     error = GetLastError();
+    // Nothing is written before this: a link would send SYSTEM's lines wherever it leads.
+    if (handle.valid() && !IsPlainFile(handle.get(), wide)) return NotPlain("log", path);
   }
   if (!handle.valid()) return StatusFromWin32(error, "open for appending", path);
   file = std::make_unique<Win32WritableFile>(std::move(handle), path);
@@ -212,10 +237,6 @@ Status Win32FileSystem::ListFiles(const std::string& folder, std::vector<std::st
   std::vector<std::string> found;
   do {
     if ((data.dwFileAttributes & kNotPlain) != 0) continue;
-    if ((data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
-        !LeadsToPlainFile(wide.substr(0, folder_length) + data.cFileName)) {
-      continue;
-    }
     found.push_back(Utf8(data.cFileName));
   } while (FindNextFileW(find.get(), &data));
   if (const DWORD error = GetLastError(); error != ERROR_NO_MORE_FILES) {
@@ -238,7 +259,15 @@ Entry Win32FileSystem::Inspect(const std::string& path) {
   if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return {EntryKind::kLink, read_only};
   if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return {EntryKind::kFolder, read_only};
   if ((attributes & FILE_ATTRIBUTE_DEVICE) != 0) return {EntryKind::kOther, read_only};
-  return {EntryKind::kFile, read_only};
+  // Attribute access alone takes no part in sharing, so the look disturbs nobody.
+  FILE_STANDARD_INFO standard{};
+  const UniqueHandle file(CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+                                      OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!file.valid() ||
+      !GetFileInformationByHandleEx(file.get(), FileStandardInfo, &standard, sizeof standard)) {
+    return {EntryKind::kUnknown, read_only};
+  }
+  return {standard.NumberOfLinks == 1 ? EntryKind::kFile : EntryKind::kLink, read_only};
 }
 
 Status Win32FileSystem::Remove(const std::string& path) {
@@ -263,12 +292,16 @@ Status Win32FileSystem::Rename(const std::string& from, const std::string& to, b
 }
 
 Status Win32FileSystem::CopyToNewFile(const std::string& from, const std::string& to) {
-  std::wstring source;
+  UniqueHandle in;
+  if (Status s =
+          OpenPlain(from, GENERIC_READ, FILE_SHARE_READ, FILE_FLAG_SEQUENTIAL_SCAN, "copy", in);
+      !s.ok()) {
+    return s;
+  }
   std::wstring target;
-  if (Status status = SystemPath(from, source); !status.ok()) return status;
   if (Status status = SystemPath(to, target); !status.ok()) return status;
-  bool at_source = false;
-  if (const DWORD error = CopyInto(source, target, at_source)) {
+  bool at_source = true;
+  if (const DWORD error = CopyInto(in.get(), target, at_source)) {
     return StatusFromWin32(error, "copy", at_source ? from : to);
   }
   return Status::Ok();
@@ -323,15 +356,20 @@ Status Win32FileSystem::Track(const std::string& path, std::unique_ptr<FileTrack
 }
 
 Status Win32FileSystem::InheritPermissions(const std::string& path) {
-  std::wstring wide;
-  if (Status status = SystemPath(path, wide); !status.ok()) return status;
+  // Through a handle to the file itself: by path, the system would re-permission whatever a link
+  // there leads to.
+  UniqueHandle file;
+  if (Status s =
+          OpenPlain(path, READ_CONTROL | WRITE_DAC, kShareAll, 0, "inherit permissions", file);
+      !s.ok()) {
+    return s;
+  }
   // An empty list that is not protected: the system fills it with what the folder passes on.
   ACL empty{};
   if (!InitializeAcl(&empty, sizeof empty, ACL_REVISION)) return LastErrorStatus("inherit", path);
-  const DWORD error =
-      SetNamedSecurityInfoW(wide.data(), SE_FILE_OBJECT,
-                            DACL_SECURITY_INFORMATION | UNPROTECTED_DACL_SECURITY_INFORMATION,
-                            nullptr, nullptr, &empty, nullptr);
+  const DWORD error = SetSecurityInfo(
+      file.get(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION | UNPROTECTED_DACL_SECURITY_INFORMATION,
+      nullptr, nullptr, &empty, nullptr);
   // A volume without permissions (FAT) lets everyone read the file already.
   if (error != ERROR_SUCCESS && error != ERROR_NOT_SUPPORTED) {
     return StatusFromWin32(error, "inherit permissions", path);
@@ -341,13 +379,43 @@ Status Win32FileSystem::InheritPermissions(const std::string& path) {
 
 namespace {
 
+// Hidden, so that no listing of the program's counts it; numbered by the process's holds, so that
+// one folder may be held twice and a power loss's leftover is known by the next run.
+constexpr wchar_t kAnchorName[] = L"\\.~setup-hold";
+int g_holds = 0;
+
+// The anchor holds the folder's place as a file in it: the system sets no junction or link on a
+// folder that is not empty, and this file nobody else may open, rename or remove. It goes with
+// the hold, or with the process however that ends.
 class Win32FolderHold final : public FolderHold {
  public:
-  explicit Win32FolderHold(UniqueHandle folder) : folder_(std::move(folder)) {}
+  Win32FolderHold(UniqueHandle folder, UniqueHandle anchor)
+      : folder_(std::move(folder)), anchor_(std::move(anchor)) {}
 
  private:
   UniqueHandle folder_;
+  UniqueHandle anchor_;
 };
+
+// Whether the opened folder itself, not whatever its path led to meanwhile, holds the file.
+bool Holds(HANDLE folder, HANDLE file) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(file, &info)) return false;
+  const auto id =
+      static_cast<LONGLONG>((std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow);
+  alignas(LONGLONG) char entries[16 * 1024];
+  for (auto how = FileIdBothDirectoryRestartInfo;
+       GetFileInformationByHandleEx(folder, how, entries, sizeof entries);
+       how = FileIdBothDirectoryInfo) {
+    for (std::size_t at = 0;;) {
+      const auto* entry = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(entries + at);
+      if (entry->FileId.QuadPart == id) return true;
+      if (entry->NextEntryOffset == 0) break;
+      at += entry->NextEntryOffset;
+    }
+  }
+  return false;
+}
 
 }  // namespace
 
@@ -359,18 +427,31 @@ Status Win32FileSystem::HoldFolder(const std::string& path, std::unique_ptr<Fold
   UniqueHandle folder(CreateFileW(
       wide.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-  BY_HANDLE_FILE_INFORMATION info{};
-  if (!folder.valid() || !GetFileInformationByHandle(folder.get(), &info)) {
+  FILE_BASIC_INFO info{};
+  if (!folder.valid() ||
+      !GetFileInformationByHandleEx(folder.get(), FileBasicInfo, &info, sizeof info)) {
     return LastErrorStatus("hold", path);
   }
   // Wine opens what a link leads to even so; the path's own attributes, read once the folder is
   // held, tell there.
-  const DWORD attributes = info.dwFileAttributes | GetFileAttributesW(wide.c_str());
+  const DWORD attributes = info.FileAttributes | GetFileAttributesW(wide.c_str());
   if ((attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) !=
       FILE_ATTRIBUTE_DIRECTORY) {
     return Status::Error(StatusCode::kOther, "hold " + path + ": a link or no folder");
   }
-  hold = std::make_unique<Win32FolderHold>(std::move(folder));
+  const std::wstring anchor_path =
+      (IsSeparator(wide.back()) ? wide.substr(0, wide.size() - 1) : wide) + kAnchorName +
+      std::to_wstring(++g_holds);
+  (void)DeleteFileW(anchor_path.c_str());
+  UniqueHandle anchor(CreateFileW(
+      anchor_path.c_str(), DELETE | FILE_READ_ATTRIBUTES, 0, nullptr, CREATE_NEW,
+      FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!anchor.valid()) return LastErrorStatus("hold", path);
+  // Emptied and made a link before the anchor came, the folder would have sent it elsewhere.
+  if (!Holds(folder.get(), anchor.get())) {
+    return Status::Error(StatusCode::kOther, "hold " + path + ": made a link meanwhile");
+  }
+  hold = std::make_unique<Win32FolderHold>(std::move(folder), std::move(anchor));
   return Status::Ok();
 }
 
