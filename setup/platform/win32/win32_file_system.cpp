@@ -49,7 +49,8 @@ Status NotPlain(const char* operation, const std::string& path) {
                        std::string(operation) + " " + path + ": a link or a file of more names");
 }
 
-// Opens the file at the path itself, refusing a link or a file of more names.
+// Opens the file at the path itself, refusing a link or a file of more names. `access` must
+// include FILE_READ_ATTRIBUTES, without which Windows answers no question about the file.
 Status OpenPlain(const std::string& path, DWORD access, DWORD sharing, DWORD flags,
                  const char* operation, UniqueHandle& handle) {
   std::wstring wide;
@@ -359,8 +360,8 @@ Status Win32FileSystem::InheritPermissions(const std::string& path) {
   // Through a handle to the file itself: by path, the system would re-permission whatever a link
   // there leads to.
   UniqueHandle file;
-  if (Status s =
-          OpenPlain(path, READ_CONTROL | WRITE_DAC, kShareAll, 0, "inherit permissions", file);
+  if (Status s = OpenPlain(path, READ_CONTROL | WRITE_DAC | FILE_READ_ATTRIBUTES, kShareAll, 0,
+                           "inherit permissions", file);
       !s.ok()) {
     return s;
   }
