@@ -44,4 +44,16 @@ else()
   set(handler ${prefix}_ZN9__gnu_cxx27__verbose_terminate_handlerEv)
   target_link_options(setup PRIVATE
     $<$<CXX_COMPILER_ID:GNU>:-Wl,--defsym=${handler}=${prefix}abort>)
+  # The linker keeps all of an object's unwind tables, and so every function they describe. The
+  # old-ABI string that libstdc++'s exceptions hold their messages in thus brings in its
+  # random_device's start and through it random_device and the whole current std::string (32 KB
+  # on 32-bit, 20 KB on 64-bit); the old-ABI error message brings in __sso_string (1.5 KB). Only
+  # code built for the old ABI calls either. With abort for what they call, those objects stay
+  # out; should the program use random_device one day, the library's own start comes with it
+  # and is the one linked. The last argument, a size_t, is unsigned int or unsigned long long.
+  set(size_t_code $<IF:${setup_64_bit},y,j>)
+  foreach(unreached _ZNSt13random_device7_M_initEPKc _ZNSt12__sso_stringC1EPKc)
+    target_link_options(setup PRIVATE
+      $<$<CXX_COMPILER_ID:GNU>:-Wl,--defsym=${prefix}${unreached}${size_t_code}=${prefix}abort>)
+  endforeach()
 endif()

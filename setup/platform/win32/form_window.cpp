@@ -101,9 +101,15 @@ Status Win32Form::CreateControls() {
   // are made in tab-index order.
   std::vector<std::size_t> tab_order(count);
   std::iota(tab_order.begin(), tab_order.end(), std::size_t{0});
-  std::stable_sort(tab_order.begin(), tab_order.end(), [&](std::size_t a, std::size_t b) {
+  // An insertion sort keeps controls of one tab index in table order, as std::stable_sort does,
+  // in 2.5 KB less code; a screen has a handful of controls.
+  const auto before = [&](std::size_t a, std::size_t b) {
     return layout_.controls[a].tab_index < layout_.controls[b].tab_index;
-  });
+  };
+  for (std::size_t i = 1; i < count; ++i) {
+    for (std::size_t j = i; j > 0 && before(tab_order[j], tab_order[j - 1]); --j)
+      std::swap(tab_order[j], tab_order[j - 1]);
+  }
   for (std::size_t index : tab_order) {
     const ControlSpec& entry = layout_.controls[index];
     const KindTraits traits = TraitsOf(entry.kind);
