@@ -440,9 +440,10 @@ Status Win32FileSystem::HoldFolder(const std::string& path, std::unique_ptr<Fold
       FILE_ATTRIBUTE_DIRECTORY) {
     return Status::Error(StatusCode::kOther, "hold " + path + ": a link or no folder");
   }
+  // Not std::to_wstring, which brings the C library's wide printf into the program.
   const std::wstring anchor_path =
       (IsSeparator(wide.back()) ? wide.substr(0, wide.size() - 1) : wide) + kAnchorName +
-      std::to_wstring(++g_holds);
+      Wide(std::to_string(++g_holds));
   (void)DeleteFileW(anchor_path.c_str());
   UniqueHandle anchor(CreateFileW(
       anchor_path.c_str(), DELETE | FILE_READ_ATTRIBUTES, 0, nullptr, CREATE_NEW,
