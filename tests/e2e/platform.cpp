@@ -119,6 +119,21 @@ void CheckInheritPermissions(const std::string& folder) {
          "InheritPermissions gave " + Dacl(moved) + ", a new file has " + Dacl(made));
 }
 
+// A second name of a file (a hard link, which Wine makes as Windows does) is neither read, copied
+// nor re-permissioned, nor taken for a plain file.
+void CheckLinks(const std::string& folder) {
+  const std::string file = folder + "\\file.dvb", link = folder + "\\link.dvb";
+  Write(file, "someone else's");
+  std::unique_ptr<ReadableFile> read;
+  Expect(CreateHardLinkW(Wide(link).c_str(), Wide(file).c_str(), nullptr) &&
+             g_fs.Inspect(link).kind == EntryKind::kLink &&
+             g_fs.OpenForReading(link, read).code() == StatusCode::kOther &&
+             g_fs.CopyToNewFile(link, folder + "\\copy.dvb").code() == StatusCode::kOther &&
+             g_fs.InheritPermissions(link).code() == StatusCode::kOther &&
+             g_fs.Inspect(folder + "\\copy.dvb").kind == EntryKind::kNone,
+         "a file of two names is a link, and refused");
+}
+
 // While held, the folder cannot be renamed, by this process or another (Wine, like Windows,
 // keeps share modes per handle), nor emptied, which a link in its place needs; let go, it can,
 // and it is as it was.
@@ -190,6 +205,7 @@ void CheckPlatform(const std::function<bool(bool, const std::string&)>& expect) 
          "SameFolder by identity, not by spelling");
   CheckInheritPermissions(root);
   CheckHeldFolder(MakeFolder(root + "\\held"));
+  CheckLinks(MakeFolder(root + "\\links"));
   CheckCodePage();
 }
 
