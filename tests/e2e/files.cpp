@@ -2,6 +2,8 @@
 
 #include <fstream>
 
+#include "setup/platform/win32/unique_handle.h"
+
 #include "tests/e2e/driver.h"
 
 namespace e2e {
@@ -38,6 +40,25 @@ bool Lay(const fs::path& folder, const Files& files) {
                  : !fs::exists(folder, e) && (files.empty() || fs::create_directory(folder, e));
   for (const auto& [name, bytes] : files) ok = ok && Write(folder / name, bytes);
   return ok;
+}
+
+// A file or a folder with all it holds, read-only or deeper than MAX_PATH; a link goes itself,
+// never what it leads to. The path is absolute; true when nothing is left.
+bool Remove(const fs::path& path) {
+  const std::wstring at = L"\\\\?\\" + fs::path(path).make_preferred().wstring();
+  const DWORD attributes = GetFileAttributesW(at.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES)
+    return GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND;
+  SetFileAttributesW(at.c_str(), FILE_ATTRIBUTE_NORMAL);
+  if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return DeleteFileW(at.c_str());
+  WIN32_FIND_DATAW found;
+  const bool link = attributes & FILE_ATTRIBUTE_REPARSE_POINT;
+  const setup::win32::UniqueFindHandle each(link ? INVALID_HANDLE_VALUE
+                                                 : FindFirstFileW((at + L"\\*").c_str(), &found));
+  for (bool more = each.valid(); more; more = FindNextFileW(each.get(), &found))
+    if (wcscmp(found.cFileName, L".") && wcscmp(found.cFileName, L".."))
+      Remove(path / found.cFileName);
+  return RemoveDirectoryW(at.c_str());
 }
 
 bool IsKind(const string& name, const char* ending) {
