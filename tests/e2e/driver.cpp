@@ -31,6 +31,7 @@ int wmain(int argc, wchar_t** argv) {
               Wine() ? "under Wine" : "on Windows");
   int passed = 0, failed = 0, skipped = 0;
   std::vector<Scenario> rows = kScenarios;
+  for (Scenario& s : WindowsOnly()) rows.push_back(std::move(s));
   for (const Scenario& s : rows) {
     // only=a,b or else part=i/n: every n-th scenario from the i-th but planted-dlls, which needs
     // Wine set up for it, and the Win32 layer's checks, which run.sh runs on their own; the

@@ -188,10 +188,11 @@ bool Arrive(Ctx& c, long long screen);
 bool Prepare(Ctx& c);
 bool Do(Ctx& c, const Step& s);
 void Contrast(bool on);
-// scenarios.cpp
+// scenarios.cpp, windows_only.cpp
 Steps operator+(Steps a, const Steps& b);
 extern const Steps kToConfirmation, kToQuestion, kInstalls, kLeft;
 extern const std::vector<Scenario> kScenarios;
+std::vector<Scenario> WindowsOnly();
 // package.cpp
 bool PackageBegin();
 bool PackageEnd();
