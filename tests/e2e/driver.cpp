@@ -26,7 +26,7 @@ int wmain(int argc, wchar_t** argv) {
   for (const std::wstring arg : std::vector(argv + 1, argv + argc))
     opt[arg.substr(0, arg.find(L'='))] = arg.substr(std::min(arg.find(L'='), arg.size() - 1) + 1);
   const bool package = !opt[L"package"].empty();
-  if (package && !PackageBegin()) return 1;
+  if (package && !PackageBegin()) return std::printf("e2e: 0 passed, 1 failed\n"), 1;
   std::printf("code page %u, %u dpi, %s\n", GetACP(), GetDpiForSystem(),
               Wine() ? "under Wine" : "on Windows");
   int passed = 0, failed = 0, skipped = 0;

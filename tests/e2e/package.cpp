@@ -155,7 +155,8 @@ bool PackageBegin() {
     return std::printf("e2e: Windows is on %lc: here; the scenarios expect it on C:\n", windows[0]),
            false;
   g_claims = fs::path(opt[L"work"]) / L"claims.txt";
-  const string earlier = Read(g_claims).value_or("");
+  string earlier = Read(g_claims).value_or("");
+  std::erase(earlier, '\r');
   for (size_t at = 0, end; (end = earlier.find('\n', at)) != string::npos; at = end + 1)
     g_earlier.insert(fs::path(Wide(earlier.substr(at, end - at))));
   std::error_code e;
