@@ -8,6 +8,8 @@ packages=(cmake ninja-build g++ googletest libgtest-dev python3 python3-pefile "
 # fonts and screenshots.
 packages+=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64 xvfb xauth
   fonts-ipafont-gothic fonts-wine imagemagick)
+# The end-to-end package is unzipped as a person would, and its two builds compared.
+packages+=(unzip)
 # The second compiler for setup.exe (clang, lld, llvm-ar for link-time optimisation) and signing.
 packages+=(clang lld llvm osslsigncode openssl)
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "ok installed"; }

@@ -7,8 +7,9 @@
 #     copy with one byte changed.
 #     Leaves the signed copy as <out-dir>/setup.exe, for the happy path under Wine.
 #   tests/ship_test.sh repro [preset...]
-#     Builds setup.exe twice with each preset (mingw and mingw-i686 unless named), from copies of
-#     the tracked files in two scratch folders, one after the other, and compares the bytes.
+#     Builds setup.exe and the end-to-end package twice with each preset (mingw and mingw-i686
+#     unless named), from copies of the tracked files in two scratch folders, one after the other,
+#     and compares the bytes.
 #     With REPRO_FIRST=yes the first of the two is the one already built in this tree's build/
 #     (the test command's, just made), and only the second is built anew.
 set -euo pipefail
@@ -51,7 +52,7 @@ repro() {
     git -C "$root" ls-files -z | (cd "$root" && tar --null -T - -cf -) | tar -xf - -C "$tmp/$side"
     for preset in "${presets[@]}"; do
       (cd "$tmp/$side" && cmake --preset "$preset" >/dev/null &&
-        cmake --build --preset "$preset" -j2 --target setup >/dev/null)
+        cmake --build --preset "$preset" -j2 --target setup e2e_package >/dev/null)
     done
   done
   for preset in "${presets[@]}"; do
@@ -60,6 +61,17 @@ repro() {
     if /usr/bin/python3 "$root/tests/e2e/check_exe.py" --diff "${exes[@]}"; then
       echo "repro: the two $preset builds are the same bytes"
     else
+      failed=1
+    fi
+    # The package's entries with their CRCs, where the two differ.
+    local zips=("$first/build/$preset"/tessaradyne-e2e-*.zip
+      "$tmp/second-tree/build/$preset"/tessaradyne-e2e-*.zip)
+    sha256sum "${zips[@]}" | sed "s|$tmp/|repro: |; s|$root/|repro: this tree: |"
+    if cmp -s "${zips[@]}"; then
+      echo "repro: the two $preset packages are the same bytes"
+    else
+      diff <(unzip -v "${zips[0]}" | awk '{print $7, $8}') \
+        <(unzip -v "${zips[1]}" | awk '{print $7, $8}') || true
       failed=1
     fi
   done

@@ -66,12 +66,15 @@ bool FollowRun(Ctx& c, const Step& s) {
     }
   });
   // With files held for the whole run, the lock waits take seconds; the screen must answer what is
-  // sent to it throughout, or Windows would call it hung and offer to end it.
-  std::atomic<int> unanswered = 0;
+  // sent to it throughout, or Windows would call it hung and offer to end it. Watched, nothing
+  // is sent to it: each message answered would count as its looking at its queue.
+  std::atomic<int> unanswered = 0, hung = 0;
   std::jthread pinger([&](std::stop_token stop) {
     for (DWORD_PTR r; !stop.stop_requested(); Sleep(20))
-      if ((c.s.prep & kLocked) && tool_menu &&
-          !SendMessageTimeoutW(c.form, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &r))
+      if (c.watch_hung)
+        hung += IsHungAppWindow(c.form) != FALSE;
+      else if ((c.s.prep & kLocked) && tool_menu &&
+               !SendMessageTimeoutW(c.form, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &r))
         ++unanswered;
   });
   // Sent messages wait for the run's next pump, so they go from a thread of their own, once the
@@ -99,6 +102,7 @@ bool FollowRun(Ctx& c, const Step& s) {
   pinger.request_stop();
   pinger.join();
   c.Check(!unanswered, F("the screen left %d messages unanswered for 2 s", unanswered.load()));
+  c.Check(!hung, F("Windows called the screen hung at %d polls", hung.load()));
   c.Check(!(c.s.prep & kLocked) || took < 7000 + 10000 + 1000,
           F("the run took %.0f ms, its pauses 7000 ms", took));
   Until([&] { return entries > (s.text ? 5 : 6); }, 1000);

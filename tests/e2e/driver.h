@@ -77,15 +77,19 @@ string F(const char* format, A... args) {
 //   kUntouched   nothing written anywhere
 //   kMarkers     no planted DLL loaded beyond those a one-window program loads
 //   kPlatform    the program's Win32 layer on its own (platform.cpp)
+//   kCall        the step's own check
 // clang-format off
 enum Op { kScreen, kClick, kEnabled, kKey, kBox, kAnswer, kRun, kPost, kSend,
-          kEndLoop, kSecond, kExit, kQuiet, kLog, kInstalled, kUntouched, kMarkers, kPlatform };
+          kEndLoop, kSecond, kExit, kQuiet, kLog, kInstalled, kUntouched, kMarkers, kPlatform,
+          kCall };
 // clang-format on
 
+struct Ctx;
 struct Step {
   Op op;
   long long a = 0, b = 0;
   const string* text = nullptr;
+  bool (*check)(Ctx&) = nullptr;
 };
 using Steps = std::vector<Step>;
 
@@ -109,10 +113,24 @@ enum Prep : unsigned { kNoOrgTool = 1, kMenuBlocked = 2, kOld = 4, kLocked = 16,
                        kLinkedTool = 1 << 20, kLinkedLog = 1 << 21 };
 // clang-format on
 
+// What a scenario needs of the system it runs on; without it, it is skipped with a line saying
+// why (package.cpp): Windows itself, not Wine; Wine, whose host programs it runs; an
+// administrator; a second volume, to which moves copy; the install folder's volume for the work
+// folder, so that moves rename; the ANSI code page 932 or 1252; 144 dpi; DLLs beside a program
+// loaded before the system's.
+// clang-format off
+enum Need : unsigned { kWindows = 1, kHostPrograms = 2, kAdmin = 4, kSecondVolume = 8,
+                       kOneVolume = 16, kCodePage932 = 32, kCodePage1252 = 64, kDpi144 = 128,
+                       kPlantable = 256 };
+// clang-format on
+
 struct Scenario {
   const char* name;
   unsigned prep;
   Steps steps;
+  unsigned needs = 0;
+  const char* wine_lacks = nullptr;  // with kWindows: what Wine does not do as Windows does
+  void (*arrange)(Ctx&) = nullptr;   // more preparation, just before setup.exe starts
 };
 
 struct Ctx {
@@ -125,6 +143,8 @@ struct Ctx {
                                      // windowed program loads
   std::vector<Handle> held;
   Handle p;
+  int show = -1;            // the show state setup.exe is started with, if any
+  bool watch_hung = false;  // whether the run is polled with IsHungAppWindow, unpinged
   ULONGLONG started = 0;
   HWND form = nullptr, box = nullptr;
 
@@ -136,7 +156,8 @@ struct Ctx {
 
 // processes.cpp
 bool Until(const std::function<bool()>& done, double ms);
-Handle Start(const fs::path& exe, std::wstring args = L"", const wchar_t* desktop = nullptr);
+Handle Start(const fs::path& exe, std::wstring args = L"", const wchar_t* desktop = nullptr,
+             int show = -1);
 std::optional<DWORD> ExitCode(const Handle& p, DWORD ms);
 bool Host(const char* program, const std::vector<std::wstring>& args,
           const std::function<bool()>& done);
@@ -147,7 +168,7 @@ HWND FindTop(const Handle& p, const string& cls = "", const string& title = "",
 HWND WaitTop(const Handle& p, const string& cls, const string& title = "");
 HWND FindOn(HDESK desktop, const Handle& p);
 std::optional<DWORD_PTR> Ask(HWND w, UINT message, WPARAM wp = 0, LPARAM lp = 0, UINT ms = 3000);
-fs::path Unix(const wchar_t* path);
+bool Wine();
 int FocusId(HWND form);
 // pixels.cpp
 long Count(HWND w, COLORREF colour, long corner = LONG_MAX);
@@ -161,6 +182,8 @@ bool Lay(const fs::path& folder, const Files& files);
 bool IsKind(const string& name, const char* ending);
 bool IsTool(const string& name);
 bool IsLink(const fs::path& path);
+bool Remove(const fs::path& path);
+bool SetJunction(const fs::path& folder, const fs::path& target);
 // checks.cpp
 bool CheckBox(Ctx& c, const string& text, char icon, bool loose = false);
 bool FollowRun(Ctx& c, const Step& s);
@@ -171,6 +194,14 @@ bool Arrive(Ctx& c, long long screen);
 bool Prepare(Ctx& c);
 bool Do(Ctx& c, const Step& s);
 void Contrast(bool on);
-// scenarios.cpp
+// scenarios.cpp, windows_only.cpp
+Steps operator+(Steps a, const Steps& b);
+extern const Steps kToConfirmation, kToQuestion, kInstalls, kLeft;
 extern const std::vector<Scenario> kScenarios;
+std::vector<Scenario> WindowsOnly();
+// package.cpp
+bool PackageBegin();
+bool PackageEnd();
+string SkipReason(const Scenario& s);
+fs::path RealSystem32();
 }  // namespace e2e

@@ -2,7 +2,11 @@
 
 #include <fstream>
 
+#include "setup/platform/win32/unique_handle.h"
+
 #include "tests/e2e/driver.h"
+// After windows.h, which it builds on.
+#include <winioctl.h>
 
 namespace e2e {
 std::optional<string> Read(const fs::path& path) {
@@ -40,6 +44,25 @@ bool Lay(const fs::path& folder, const Files& files) {
   return ok;
 }
 
+// A file or a folder with all it holds, read-only or deeper than MAX_PATH; a link goes itself,
+// never what it leads to. The path is absolute; true when nothing is left.
+bool Remove(const fs::path& path) {
+  const std::wstring at = L"\\\\?\\" + fs::path(path).make_preferred().wstring();
+  const DWORD attributes = GetFileAttributesW(at.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES)
+    return GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND;
+  SetFileAttributesW(at.c_str(), FILE_ATTRIBUTE_NORMAL);
+  if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return DeleteFileW(at.c_str());
+  WIN32_FIND_DATAW found;
+  const bool link = attributes & FILE_ATTRIBUTE_REPARSE_POINT;
+  const setup::win32::UniqueFindHandle each(link ? INVALID_HANDLE_VALUE
+                                                 : FindFirstFileW((at + L"\\*").c_str(), &found));
+  for (bool more = each.valid(); more; more = FindNextFileW(each.get(), &found))
+    if (wcscmp(found.cFileName, L".") && wcscmp(found.cFileName, L".."))
+      Remove(path / found.cFileName);
+  return RemoveDirectoryW(at.c_str());
+}
+
 bool IsKind(const string& name, const char* ending) {
   return name.size() >= 4 && lstrcmpiA(name.c_str() + name.size() - 4, ending) == 0;
 }
@@ -55,5 +78,26 @@ bool IsLink(const fs::path& path) {
   BY_HANDLE_FILE_INFORMATION info{};
   return GetFileInformationByHandle(file.get(), &info) &&
          ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || info.nNumberOfLinks > 1);
+}
+
+// Makes the empty folder a junction (mount point) to `target`, as any user may on a folder of his.
+bool SetJunction(const fs::path& folder, const fs::path& target) {
+  const std::wstring to = L"\\??\\" + target.wstring(), shown = target.wstring();
+  struct {
+    DWORD tag = IO_REPARSE_TAG_MOUNT_POINT;
+    WORD size = 0, reserved = 0, target_at = 0, target_size, shown_at, shown_size;
+    wchar_t names[2 * MAX_PATH] = {};
+  } point{.target_size = WORD(to.size() * 2),
+          .shown_at = WORD(to.size() * 2 + 2),
+          .shown_size = WORD(shown.size() * 2)};
+  to.copy(point.names, to.size());
+  shown.copy(point.names + to.size() + 1, shown.size());
+  point.size = WORD(8 + point.shown_at + point.shown_size + 2);
+  const Handle handle(CreateFileW(
+      folder.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  DWORD got = 0;
+  return DeviceIoControl(handle.get(), FSCTL_SET_REPARSE_POINT, &point, 8 + point.size, nullptr, 0,
+                         &got, nullptr);
 }
 }  // namespace e2e

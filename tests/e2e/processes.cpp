@@ -10,10 +10,11 @@ bool Until(const std::function<bool()>& done, double ms) {
 }
 
 // The process, none when it does not start.
-Handle Start(const fs::path& exe, std::wstring args, const wchar_t* desktop) {
+Handle Start(const fs::path& exe, std::wstring args, const wchar_t* desktop, int show) {
   std::wstring command = L"\"" + exe.wstring() + L"\"" + args;
   STARTUPINFOW si{sizeof si};
   si.lpDesktop = const_cast<wchar_t*>(desktop);
+  if (show >= 0) si.dwFlags = STARTF_USESHOWWINDOW, si.wShowWindow = WORD(show);
   PROCESS_INFORMATION pi{};
   if (!CreateProcessW(exe.c_str(), command.data(), 0, 0, 0, 0, 0, 0, &si, &pi)) return {};
   CloseHandle(pi.hThread);  // none for a host program, nor a process
@@ -24,6 +25,11 @@ std::optional<DWORD> ExitCode(const Handle& p, DWORD ms) {
   DWORD code = 0;
   const bool ended = WaitForSingleObject(p.get(), ms) == WAIT_OBJECT_0;
   return ended && GetExitCodeProcess(p.get(), &code) ? std::optional(code) : std::nullopt;
+}
+
+// Only Wine's ntdll has this export.
+bool Wine() {
+  return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version");
 }
 
 // The host's path of a Windows path, as Wine maps it; empty where it maps none.
@@ -37,15 +43,11 @@ std::wstring HostPath(const wchar_t* path) {
   return host;
 }
 
-// The same place through drive Z:, the host's root, which no folder redirection touches.
-fs::path Unix(const wchar_t* path) {
-  return fs::path(L"Z:" + HostPath(path)).make_preferred();
-}
-
-// Runs a host program through Wine, with Windows paths given as host ones. Wine may report it
-// ended before it has run, so `done` tells when its effect shows.
+// Runs a host program through Wine, with Windows paths given as host ones; on Windows, nothing.
+// Wine may report it ended before it has run, so `done` tells when its effect shows.
 bool Host(const char* program, const std::vector<std::wstring>& args,
           const std::function<bool()>& done) {
+  if (!Wine()) return false;
   std::wstring command;
   for (const std::wstring& arg : args)
     command += L" \"" + (arg[1] == L':' ? HostPath(arg.c_str()) : arg) + L"\"";

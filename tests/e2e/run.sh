@@ -85,9 +85,9 @@ lane3() {
   planted
   happy "${E2E_EXTRA_SETUP:-}"
   e2e_restart
-  drive 1252 en_US.UTF-8 only=happy,reinstall
+  drive 1252 en_US.UTF-8 only=happy,reinstall,menu-1252
   e2e_prepare 144
-  drive 932 ja_JP.UTF-8 only=happy,keyboard
+  drive 932 ja_JP.UTF-8 only=happy-144dpi,keyboard-144dpi
   platform
   # A deployment tool may run it as a service, which has no desktop: no X display at all.
   e2e_restart

@@ -109,6 +109,7 @@ bool Do(Ctx& c, const Step& s) {
     for (const string& name : c.floor) c.Say("Wine itself loads the planted " + name);
     return c.Check(beyond.empty(), "setup.exe loaded planted DLLs: " + beyond);
   }
+  if (s.op == kCall) return s.check(c);
   // The program's Win32 layer on its own; no other step is left.
   if (s.op == kPlatform) setup::win32::CheckPlatform(std::bind_front(&Ctx::Check, &c));
   return c.Check(s.op == kPlatform, F("no step %d", s.op));
@@ -195,12 +196,15 @@ bool Prepare(Ctx& c) {
   // from its own folder must show even if a one-window program picks it up too.
   for (const char* own : {"comctl32.dll", "uxtheme.dll", "dwmapi.dll", "msimg32.dll"})
     c.floor.erase(own);
+  if (c.s.arrange) c.s.arrange(c);
   // The arguments a deployment tool passes; the log beside the distribution, not in it, or in a
-  // folder of System32 itself, which the driver reaches through the host's root.
+  // folder of System32 itself, which a 32-bit driver reaches as Sysnative.
   c.log = c.log_file = c.dir.wstring() + L".log";
   if (p & kSystem32Log) {
-    c.log = L"C:\\windows\\system32\\tessaradyne-e2e\\setup.log";
-    c.log_file = Unix(L"C:\\windows") / L"system32" / L"tessaradyne-e2e";
+    wchar_t windows[MAX_PATH];
+    GetSystemWindowsDirectoryW(windows, MAX_PATH);
+    c.log = fs::path(windows) / L"system32" / L"tessaradyne-e2e" / L"setup.log";
+    c.log_file = RealSystem32() / L"tessaradyne-e2e";
     fs::create_directories(c.log_file);
     c.log_file /= L"setup.log";
   }
@@ -211,8 +215,9 @@ bool Prepare(Ctx& c) {
                             (p & kBogus ? L" /bogus" : L"");
   c.started = GetTickCount64();
   const wchar_t* desktop = p & kUnseen ? L"hiddenws\\Default" : nullptr;
-  return c.fails.empty() && c.Check((c.p = Start(c.dir / "setup.exe", args, desktop)).valid() &&
-                                        (!(p & kUnseen) || HiddenDesktop()),
-                                    "setup.exe did not start");
+  return c.fails.empty() &&
+         c.Check((c.p = Start(c.dir / "setup.exe", args, desktop, c.show)).valid() &&
+                     (!(p & kUnseen) || HiddenDesktop()),
+                 "setup.exe did not start");
 }
 }  // namespace e2e
