@@ -380,9 +380,8 @@ Status Win32FileSystem::InheritPermissions(const std::string& path) {
 
 namespace {
 
-// Hidden, so that no listing of the program's counts it; numbered by the process's holds, so that
-// one folder may be held twice and a power loss's leftover is known by the next run.
-constexpr wchar_t kAnchorName[] = L"\\.~setup-hold";
+// Anchors are hidden, so that no listing of the program's counts them, and numbered by the
+// process's holds, so that one folder may be held twice.
 int g_holds = 0;
 
 // The anchor holds the folder's place as a file in it: the system sets no junction or link on a
@@ -440,14 +439,26 @@ Status Win32FileSystem::HoldFolder(const std::string& path, std::unique_ptr<Fold
       FILE_ATTRIBUTE_DIRECTORY) {
     return Status::Error(StatusCode::kOther, "hold " + path + ": a link or no folder");
   }
-  // Not std::to_wstring, which brings the C library's wide printf into the program.
-  const std::wstring anchor_path =
-      (IsSeparator(wide.back()) ? wide.substr(0, wide.size() - 1) : wide) + kAnchorName +
-      Wide(std::to_string(++g_holds));
-  (void)DeleteFileW(anchor_path.c_str());
-  UniqueHandle anchor(CreateFileW(
-      anchor_path.c_str(), DELETE | FILE_READ_ATTRIBUTES, 0, nullptr, CREATE_NEW,
-      FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  // Fresh names only: removing a stale one by its path would follow whatever the folder had been
+  // made meanwhile. Numbered with std::to_string: std::to_wstring brings in the wide printf.
+  UniqueHandle anchor;
+  for (int tries = 0; !anchor.valid() && tries < 100; ++tries) {
+    std::wstring anchor_path;
+    const bool root = path.ends_with('\\') || path.ends_with('/');
+    if (Status status = SystemPath(
+            path + (root ? "" : "\\") + ".~setup-hold" + std::to_string(++g_holds), anchor_path);
+        !status.ok()) {
+      return status;
+    }
+    anchor = UniqueHandle(CreateFileW(
+        anchor_path.c_str(), DELETE | FILE_READ_ATTRIBUTES, 0, nullptr, CREATE_NEW,
+        FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    // A stale anchor, or one delete-pending (refused access), is passed by.
+    if (const DWORD error = GetLastError();
+        !anchor.valid() && error != ERROR_FILE_EXISTS && error != ERROR_ACCESS_DENIED) {
+      break;
+    }
+  }
   if (!anchor.valid()) return LastErrorStatus("hold", path);
   // Emptied and made a link before the anchor came, the folder would have sent it elsewhere.
   if (!Holds(folder.get(), anchor.get())) {
