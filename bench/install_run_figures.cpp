@@ -12,7 +12,7 @@
 #include "bench/counting_file_system.h"
 #include "bench/win32_bench.h"
 #include "setup/install/tool_menu.h"
-#include "setup/platform/headless_forms.h"
+#include "setup/platform/headless/headless_forms.h"
 #include "setup/platform/win32/wide.h"
 #include "setup/screens/program.h"
 #include "setup/screens/setup1.h"

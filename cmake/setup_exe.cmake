@@ -1,10 +1,12 @@
 # setup.exe: one static executable that imports only DLLs Windows always takes from System32.
 add_executable(setup WIN32
-  setup/platform/win32/form_window.cpp
+  setup/platform/win32/win32_form.cpp
   setup/platform/win32/forms_toolkit.cpp
   setup/platform/win32/layout_metrics.cpp
   setup/platform/win32/message_boxes.cpp
   setup/platform/win32/main.cpp
+  setup/platform/win32/one_setup.cpp
+  setup/platform/win32/win32_start_up.cpp
   ${PROJECT_BINARY_DIR}/setup.rc
 )
 target_link_libraries(setup PRIVATE setup_win32_platform)

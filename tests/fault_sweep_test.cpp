@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "setup/install/patient_file_system.h"
-#include "setup/platform/headless_forms.h"
+#include "setup/platform/headless/headless_forms.h"
 #include "setup/screens/setup1.h"
 #include "tests/menu_oracle.h"
 #include "tests/support/memory_file_system.h"
@@ -375,7 +375,8 @@ TEST(FaultSweepTest, NothingIsDoneThroughALink) {
         [&](MemoryFileSystem& m) { linked = m.MakeLink(source + "\\linked.dvb", secret); }, linked);
     EXPECT_EQ(outcome.exit_code, kExitIncomplete);
     EXPECT_EQ(outcome.said.back(), "warning: " + kIncomplete.substr(4) + " / linked.dvb");
-    EXPECT_TRUE(linked && disk.memory.Inspect(source + "\\linked.dvb").kind == EntryKind::kLink);
+    EXPECT_TRUE(linked &&
+                disk.memory.Inspect(source + "\\linked.dvb").kind == EntryKind::kNotPlain);
     EXPECT_EQ(disk.memory.Inspect(install + "\\linked.dvb").kind, EntryKind::kNone);
   }
   {

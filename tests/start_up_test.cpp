@@ -19,33 +19,71 @@ namespace {
 
 TEST(StartUpTest, ArgumentsAndWhoSeesTheProgramDecideWhatRuns) {
   using enum Start;
-  // Arguments and whether someone sees the program, then what runs, whether a box may show, the
+  // Where the windows would show: the visible station's own desktop, a service's session, a
+  // station nobody sees, a desktop of another program's making, Winlogon's secure desktop, one
+  // whose name cannot be read.
+  const Seat seen{.desktop = "Default"}, session_zero{true, true, "Default"},
+      hidden_station{false, false, "Default"}, other_desktop{.desktop = "RemoteHidden"},
+      secure_desktop{.desktop = "Winlogon"}, unreadable{};
+  // Arguments and where the windows would show, then what runs, whether a box may show, the
   // log's path and the argument not understood.
-  const std::tuple<std::vector<std::string>, bool, Start, bool, std::string, std::string> rows[] = {
-      {{}, true, kScreens, true, "", ""},
-      {{}, false, kNobodyToAnswer, false, "", ""},
-      {{"/S"}, false, kSilently, false, "", ""},
-      {{"/quiet", "/LOG=C:\\Logs\\A b.log"}, true, kSilently, false, "C:\\Logs\\A b.log", ""},
-      {{"-Silent", "-log=D:\\x.log"}, false, kSilently, false, "D:\\x.log", ""},
-      {{"/VERYSILENT"}, true, kSilently, false, "", ""},
-      {{"-q"}, true, kSilently, false, "", ""},
-      {{"/qN"}, false, kSilently, false, "", ""},
-      {{"/log=D:\\x.log"}, false, kNobodyToAnswer, false, "D:\\x.log", ""},
-      {{"/Quiet", "-?"}, true, kUsage, false, "", ""},
-      {{"/?"}, true, kUsage, true, "", ""},
-      {{"/?"}, false, kUsage, false, "", ""},
-      {{"/log=", "/s"}, true, kUnknownArgument, false, "", "/log="},
-      {{"-S", "--S", "/x"}, true, kUnknownArgument, false, "", "--S"},
-      {{"/qq"}, true, kUnknownArgument, true, "", "/qq"},
-      {{"/silent-"}, false, kUnknownArgument, false, "", "/silent-"},
+  const std::tuple<std::vector<std::string>, Seat, Start, bool, std::string, std::string> rows[] = {
+      {{}, seen, kScreens, true, "", ""},
+      {{}, Seat{.desktop = "default"}, kScreens, true, "", ""},
+      {{}, session_zero, kNobodyToAnswer, false, "", ""},
+      {{}, hidden_station, kNobodyToAnswer, false, "", ""},
+      {{}, other_desktop, kNobodyToAnswer, false, "", ""},
+      {{}, secure_desktop, kNobodyToAnswer, false, "", ""},
+      {{}, Seat{.desktop = "Default2"}, kNobodyToAnswer, false, "", ""},
+      {{}, unreadable, kNobodyToAnswer, false, "", ""},
+      {{"/S"}, session_zero, kSilently, false, "", ""},
+      {{"/S"}, other_desktop, kSilently, false, "", ""},
+      {{"/quiet", "/LOG=C:\\Logs\\A b.log"}, seen, kSilently, false, "C:\\Logs\\A b.log", ""},
+      {{"-Silent", "-log=D:\\x.log"}, hidden_station, kSilently, false, "D:\\x.log", ""},
+      {{"/VERYSILENT"}, seen, kSilently, false, "", ""},
+      {{"-q"}, seen, kSilently, false, "", ""},
+      {{"/qN"}, session_zero, kSilently, false, "", ""},
+      {{"/log=D:\\x.log"}, secure_desktop, kNobodyToAnswer, false, "D:\\x.log", ""},
+      {{"/Quiet", "-?"}, seen, kUsage, false, "", ""},
+      {{"/?"}, seen, kUsage, true, "", ""},
+      {{"/?"}, other_desktop, kUsage, false, "", ""},
+      {{"/log=", "/s"}, seen, kUnknownArgument, false, "", "/log="},
+      {{"-S", "--S", "/x"}, seen, kUnknownArgument, false, "", "--S"},
+      {{"/qq"}, seen, kUnknownArgument, true, "", "/qq"},
+      {{"/silent-"}, session_zero, kUnknownArgument, false, "", "/silent-"},
   };
-  for (const auto& [arguments, seen, start, boxes, log, unknown] : rows) {
+  for (const auto& [arguments, seat, start, boxes, log, unknown] : rows) {
     const Options options = ParseArguments(arguments);
-    const StartPlan plan = PlanStart(options, seen);
+    const StartPlan plan = PlanStart(options, SomeoneCanSee(seat));
     EXPECT_EQ(std::tie(plan.start, plan.boxes, options.log, options.unknown),
               std::tie(start, boxes, log, unknown))
-        << arguments.size() << " arguments, seen " << seen << ", " << unknown;
+        << arguments.size() << " arguments, on [" << seat.desktop << "] " << seat.service_session
+        << seat.station_shown << ", " << unknown;
   }
+}
+
+// Explorer runs an exe double-clicked inside its zip from a folder of its own, alone: nothing
+// there to install is said before the first screen. Anything of the distribution is enough.
+TEST(StartUpTest, AFolderWithNothingToInstallIsToldBeforeAnything) {
+  const std::pair<Files, bool> rows[] = {
+      {{{"setup.exe", "x"}}, true},
+      {{{"setup.exe", "x"}, {"org_TOOL.txt", "t"}, {"readme.txt", "r"}, {"sub.dvb\\a", "a"}}, true},
+      {{{"setup.exe", "x"}, {"ORG_tool", "t"}}, false},
+      {{{"setup.exe", "x"}, {"Tool.DVB", "d"}}, false},
+      {{{"a.bmp", "b"}}, false},
+      {{{"TessaradyneTOOL.mns", "m"}}, false},
+  };
+  for (const auto& [files, alone] : rows) {
+    MemoryFileSystem disk;
+    disk.PutFolder("D:\\SETUP");
+    disk.Put("D:\\SETUP", files);
+    TestSystem system;
+    EXPECT_EQ(StartedAlone(disk, system), alone) << files.rbegin()->first;
+  }
+  // One that cannot be listed leaves the word to the run, which knows what stands in its way.
+  MemoryFileSystem disk;
+  TestSystem system("D:\\gone");
+  EXPECT_FALSE(StartedAlone(disk, system));
 }
 
 // Windows puts the start's show state, when the starting program gave one, in place of the first

@@ -19,6 +19,10 @@ inline const std::string kUnwritable = "ツールメニューファイルへの�
 inline const std::string kNoSystemFolder = "システムフォルダーを取得できません!!  ";
 inline const std::string kUnexpected = "セットアップ中に予期しないエラーが発生しました。";
 inline const std::string kAlreadyRunning = "Tessaradyne のセットアップは既に実行中です。";
+// Started where nothing to install lies beside it, as from inside its zip.
+inline const std::string kExtractFirst =
+    "インストールするファイルが setup.exe と同じフォルダーにありません。\r\n"
+    "配布ファイルをすべて展開してから、展開先のフォルダーにある setup.exe を起動してください。";
 // The log's word where nobody can see the screens, and the run does nothing.
 inline const std::string kNobodyThere =
     "nothing installed: nobody can see or answer the screens here; /S installs silently";

@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "setup/install/placement.h"
-#include "setup/install/tool_menu.h"  // kMenuFileName
+#include "setup/install/tool_menu.h"  // kMenuFileName, kTemplateName
 
 namespace setup {
 
@@ -37,6 +37,14 @@ ToolFileKind KindOf(std::string_view name) {
   if (EqualsIgnoringCase(ending, ".bmp")) return ToolFileKind::kBmp;
   if (EqualsIgnoringCase(ending, ".mns")) return ToolFileKind::kMns;
   return ToolFileKind::kNone;
+}
+
+bool HoldsDistribution(FileSystem& files, const std::string& folder) {
+  std::vector<std::string> names;
+  return !files.ListFiles(folder, names).ok() ||
+         std::ranges::any_of(names, [](const std::string& name) {
+           return KindOf(name) != ToolFileKind::kNone || EqualsIgnoringCase(name, kTemplateName);
+         });
 }
 
 std::vector<std::string> DeployProgramFiles(FileSystem& files, const InstallLocations& locations,
@@ -85,7 +93,7 @@ std::vector<std::string> DeployProgramFiles(FileSystem& files, const InstallLoca
     const std::string source = InFolder(locations.SourceDir, name);
     // A link may lead to any file, someone else's included: moved, read, or re-permissioned
     // where it leads, that file would be SYSTEM's gift to whoever made the link.
-    if (files.Inspect(source).kind == EntryKind::kLink) {
+    if (files.Inspect(source).kind == EntryKind::kNotPlain) {
       record(name, FilePlacing::kNotPlaced, source + ": a link, which is never followed");
       continue;
     }

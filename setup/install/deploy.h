@@ -16,6 +16,11 @@ enum class ToolFileKind { kNone, kDvb, kBmp, kMns };
 // Decided by the last four characters of the name, in any case.
 ToolFileKind KindOf(std::string_view name);
 
+// Whether the folder holds anything to install: the template or a tool file. Explorer runs an exe
+// double-clicked inside its zip alone, from a folder of its own. A folder that cannot be listed
+// counts as holding them: the run says what stands in its way.
+bool HoldsDistribution(FileSystem& files, const std::string& folder);
+
 // What became of one tool file.
 struct FilePlacing {
   enum How { kPlaced, kKept, kNotPlaced } how = kPlaced;

@@ -76,24 +76,50 @@ Status RenameInto(FileSystem& files, const std::string& from, const std::string&
 }
 
 // Copies `from` beside `to` and renames the copy over it, so that `to` holds its old contents or
-// the whole copy whatever fails. The copy goes again unless it was renamed, whatever ends this.
+// the whole copy whatever fails.
 Status CopyOver(FileSystem& files, const std::string& from, const std::string& to, bool replace) {
-  std::string copy;
-  const auto remove_copy = [&](const std::string* path) { (void)files.Remove(*path); };
-  std::unique_ptr<const std::string, decltype(remove_copy)> copy_made(nullptr, remove_copy);
   for (int n = 1;; ++n) {
-    copy = to + std::string(kCopyMark) + std::to_string(n);
-    const Status copied = files.CopyToNewFile(from, copy);
-    if (copied.code() != StatusCode::kAlreadyExists) copy_made.reset(&copy);
-    if (copied.ok()) break;
-    if (copied.code() != StatusCode::kAlreadyExists || n == kCopyNames) return copied;
+    TemporaryFile copy(files, to + std::string(kCopyMark) + std::to_string(n));
+    const Status copied = copy.CopyFrom(from);
+    if (copied.code() == StatusCode::kAlreadyExists && n < kCopyNames) continue;
+    if (!copied.ok()) return copied;
+    return copy.PutInPlace(to, replace);
   }
-  if (Status renamed = RenameInto(files, copy, to, replace); !renamed.ok()) return renamed;
-  (void)copy_made.release();
-  return Status::Ok();
 }
 
 }  // namespace
+
+TemporaryFile::~TemporaryFile() {
+  file_.reset();  // first: Windows removes no file that is still open without sharing
+  if (ours_) (void)files_.Remove(path_);
+}
+
+Status TemporaryFile::Create() {
+  const Status opened = files_.OpenForWriting(path_, file_);
+  ours_ = opened.code() != StatusCode::kAlreadyExists;  // a failed open may have left one
+  return opened;
+}
+
+Status TemporaryFile::CopyFrom(const std::string& from) {
+  const Status copied = files_.CopyToNewFile(from, path_);
+  ours_ = copied.code() != StatusCode::kAlreadyExists;  // a failed copy may have left part of one
+  return copied;
+}
+
+Status TemporaryFile::Append(std::string_view bytes) {
+  return file_->Append(bytes);
+}
+
+Status TemporaryFile::PutInPlace(const std::string& target, bool replace) {
+  if (file_ != nullptr) {
+    const Status closed = file_->Close();
+    file_.reset();
+    if (!closed.ok()) return closed;
+  }
+  if (Status renamed = RenameInto(files_, path_, target, replace); !renamed.ok()) return renamed;
+  ours_ = false;
+  return Status::Ok();
+}
 
 bool IsTemporaryCopy(std::string_view name) {
   const std::size_t mark = name.rfind(kCopyMark);

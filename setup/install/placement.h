@@ -2,8 +2,10 @@
 // Putting a file in place, on one volume or across volumes, so that the target holds either its
 // old contents or the whole new file whatever fails on the way.
 
+#include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "setup/platform/file_system.h"
 
@@ -20,6 +22,32 @@ Status PlaceFile(FileSystem& files, const std::string& from, const std::string& 
 // True for the names PlaceFile gives its copies beside a target: the target's name, ".~setup-"
 // and digits. A killed run may leave one behind.
 bool IsTemporaryCopy(std::string_view name);
+
+// A file made under a temporary name and then renamed into place, as the menu file and copies
+// across volumes are, so that their targets change in one step. It is removed when this goes
+// unless it was put in place; a name someone else's file already has is never taken, nor removed.
+class TemporaryFile {
+ public:
+  TemporaryFile(FileSystem& files, std::string path) : files_(files), path_(std::move(path)) {}
+  TemporaryFile(const TemporaryFile&) = delete;
+  TemporaryFile& operator=(const TemporaryFile&) = delete;
+  ~TemporaryFile();
+
+  // Makes it as a new file to append to, or as a copy of `from`; fails with kAlreadyExists when
+  // anything stands at its name (a link planted there included), which is then left alone.
+  Status Create();
+  Status CopyFrom(const std::string& from);
+  Status Append(std::string_view bytes);
+  // Closes it if it is open, with its data on the disk, then renames it over `target` (which it
+  // replaces only with `replace`); done, it is no longer this one's to remove.
+  Status PutInPlace(const std::string& target, bool replace);
+
+ private:
+  FileSystem& files_;
+  std::string path_;
+  std::unique_ptr<WritableFile> file_;
+  bool ours_ = false;  // it may exist, made by this
+};
 
 // Removes the file, clearing a read-only mark first if that is what stands in the way.
 Status RemoveFile(FileSystem& files, const std::string& path);

@@ -31,41 +31,6 @@ bool StartsCharacter(std::string_view line, std::size_t boundary, std::size_t at
   return leads % 2 == 0;
 }
 
-// The menu file while it is written under the temporary name; removed unless put in place.
-class MenuFileInProgress {
- public:
-  MenuFileInProgress(FileSystem& files, std::string path) : files_(files), path_(std::move(path)) {}
-  MenuFileInProgress(const MenuFileInProgress&) = delete;
-  MenuFileInProgress& operator=(const MenuFileInProgress&) = delete;
-  ~MenuFileInProgress() {
-    file_.reset();  // first: Windows removes no file that is still open without sharing
-    if (may_exist_) (void)files_.Remove(path_);
-  }
-
-  // Only a new file: whatever stands at the name now (a link planted since the leftover was
-  // removed) is neither written through nor removed.
-  bool Open() {
-    const Status opened = files_.OpenForWriting(path_, file_);
-    may_exist_ = opened.code() != StatusCode::kAlreadyExists;  // a failed open may have left one
-    return opened.ok();
-  }
-  bool Append(std::string_view bytes) { return file_->Append(bytes).ok(); }
-  // Closes the file and renames it over `menu_path`.
-  bool Install(const std::string& menu_path) {
-    const bool closed = file_->Close().ok();
-    file_.reset();
-    if (!closed || !PlaceFile(files_, path_, menu_path, /*replace=*/true).ok()) return false;
-    may_exist_ = false;
-    return true;
-  }
-
- private:
-  FileSystem& files_;
-  std::string path_;
-  std::unique_ptr<WritableFile> file_;
-  bool may_exist_ = false;
-};
-
 }  // namespace
 
 ToolMenuBuilder::ToolMenuBuilder(std::string_view replacement, const CodePage& code_page)
@@ -180,7 +145,9 @@ MenuOutcome GenerateToolMenu(FileSystem& files, const CodePage& code_page,
   std::string replacement;
   bool writable = code_page.FromUtf8(locations.InstallDirSlash + "/", replacement).ok();
   ToolMenuBuilder builder(replacement, code_page);
-  MenuFileInProgress menu_file(files, temporary);
+  // Only a new file: whatever stands at the name now (a link planted since the leftover was
+  // removed) is neither written through nor removed.
+  TemporaryFile menu_file(files, temporary);
   const auto chunk = std::make_unique_for_overwrite<char[]>(kChunkSize);
   std::string menu;
   menu.reserve(2 * kChunkSize);
@@ -191,26 +158,27 @@ MenuOutcome GenerateToolMenu(FileSystem& files, const CodePage& code_page,
       return {kUnreadableTemplateReason};
     }
     // Not before: an unreadable template must leave nothing behind and be reported as such.
-    if (first && writable) writable = menu_file.Open();
+    if (first && writable) writable = menu_file.Create().ok();
     if (got == 0) break;
     // Once writing has failed the template is still read to its end, since a template that
     // cannot be read is the failure to report.
     if (!writable) continue;
     builder.Add(std::string_view(chunk.get(), got), menu);
     if (menu.size() >= kChunkSize) {
-      writable = menu_file.Append(menu);
+      writable = menu_file.Append(menu).ok();
       menu.clear();
     }
   }
   file.reset();
   if (writable) {
     builder.Finish(menu);
-    writable = menu_file.Append(menu);
+    writable = menu_file.Append(menu).ok();
   }
 
   pause();
 
-  if (!writable || !menu_file.Install(InFolder(locations.SourceDir, kMenuFileName))) {
+  if (!writable ||
+      !menu_file.PutInPlace(InFolder(locations.SourceDir, kMenuFileName), /*replace=*/true).ok()) {
     return {kUnwritableMenuReason};
   }
   return {};

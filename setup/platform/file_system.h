@@ -4,7 +4,8 @@
 // maps them to its own. A failed operation changes nothing unless it says otherwise. The run may
 // be SYSTEM's in a folder any user can write to, so no operation follows a link (symbolic link,
 // junction) at the end of a path, nor reads, writes or re-permissions a file of more than one
-// name (a hard link): where the contract says so, it fails with kOther instead.
+// name (a hard link): where the contract says so, it fails with kOther instead. A file or folder
+// that a filter serves (OneDrive's, a compressed file) is no link: it is read through the filter.
 
 #include <cstddef>
 #include <cstdint>
@@ -42,11 +43,13 @@ class WritableFile {
 enum class EntryKind : std::uint8_t {
   kNone,     // nothing there
   kUnknown,  // it cannot be looked at: whether anything is there is not known
-  kFile,     // a plain file
-  kFolder,   // a plain folder
-  kLink,     // a symbolic link or junction (reparse point), whatever it leads to, or a file of
-             // more names (a hard link)
-  kOther,    // a device, pipe or the like
+  kFile,     // a plain file of one name, whatever filter serves its data
+  kFolder,   // a plain folder, whatever filter serves it
+  // Not a plain file of one name, nor a plain folder: a link (symbolic link, junction, any reparse
+  // point that leads to another name), whatever it leads to, or a file of more names (a hard
+  // link). Nothing reads, writes, moves or re-permissions it.
+  kNotPlain,
+  kOther,  // a device, pipe or the like
 };
 
 struct Entry {
@@ -54,9 +57,10 @@ struct Entry {
   bool read_only = false;  // the read-only attribute
 };
 
-// Which file a path names: its volume and its number there, whatever the path's spelling.
+// Which file a path names: its volume and its number there, whatever the path's spelling. Some
+// file systems (ReFS) number files in 128 bits: `file_high` holds the upper half.
 struct FileId {
-  std::uint64_t volume = 0, file = 0;
+  std::uint64_t volume = 0, file = 0, file_high = 0;
   friend bool operator==(const FileId&, const FileId&) = default;
 };
 
@@ -65,6 +69,7 @@ struct FileId {
 class FileTrack {
  public:
   virtual ~FileTrack() = default;
+  // Which file it follows, now: the same wherever it has been renamed to.
   virtual Status Identify(FileId& id) = 0;
 };
 
@@ -97,6 +102,8 @@ class FileSystem {
   virtual Status ListFiles(const std::string& folder, std::vector<std::string>& names) = 0;
   // What is at the path itself: a link at its end is reported, not followed.
   virtual Entry Inspect(const std::string& path) = 0;
+  // Removes the file at the path itself (a link, not what it leads to); refuses a folder and a
+  // read-only file with kAccessDenied.
   virtual Status Remove(const std::string& path) = 0;
   // Renames in one step within a volume. Fails with kNotSameVolume between volumes. Without
   // `replace` it fails with kAlreadyExists when the target exists; with it the target is
@@ -106,6 +113,7 @@ class FileSystem {
   // data on the disk and the source's times but without its read-only attribute. A failure may
   // leave part of the copy at `to`. Refuses a source that is a link or a file of more names.
   virtual Status CopyToNewFile(const std::string& from, const std::string& to) = 0;
+  // Sets or clears the read-only attribute, keeping the others.
   virtual Status SetReadOnly(const std::string& path, bool read_only) = 0;
   // True when both paths name one existing folder, however spelled or linked.
   virtual bool SameFolder(const std::string& a, const std::string& b) = 0;

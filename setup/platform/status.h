@@ -17,7 +17,6 @@ enum class StatusCode {
   kAccessDenied,
   kSharingViolation,  // another program holds the file open
   kDiskFull,
-  kEndOfFile,
   kIoError,
   kUnsupported,
   kOther,

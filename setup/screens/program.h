@@ -31,10 +31,12 @@ struct Platform {
 // The process's exit status, read by scripts that run the installer.
 enum ExitCode : int {
   kExitInstalled = 0,
-  kExitAborted = 1,       // a failed check or an unexpected failure
-  kExitUserLeft = 2,      // the user left before installing
-  kExitIncomplete = 3,    // installed, but some files could not be placed
-  kExitAnotherSetup = 4,  // another setup is running; this one did nothing
+  kExitAborted = 1,     // a failed check or an unexpected failure
+  kExitUserLeft = 2,    // the user left before installing
+  kExitIncomplete = 3,  // installed, but some files could not be placed
+  // Another setup is running; this one did nothing. ERROR_INSTALL_ALREADY_RUNNING, which
+  // deployment tools try again later by themselves.
+  kExitAnotherSetup = 1618,
 };
 
 // Every message box the program shows carries this title.

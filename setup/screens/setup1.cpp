@@ -4,6 +4,8 @@
 #include <exception>
 #include <utility>
 
+#include "setup/install/deploy.h"
+
 namespace setup {
 
 namespace {
@@ -77,12 +79,23 @@ Options ParseArguments(const std::vector<std::string>& arguments) {
   return options;
 }
 
+bool SomeoneCanSee(const Seat& seat) {
+  // Desktop names, like other objects', compare without regard to case.
+  return !seat.service_session && seat.station_shown && seat.desktop.size() == 7 &&
+         StartsWithIgnoringCase(seat.desktop, "Default");
+}
+
 StartPlan PlanStart(const Options& options, bool seen) {
   const bool boxes = seen && !options.silent;
   if (!options.unknown.empty()) return {Start::kUnknownArgument, boxes};
   if (options.usage) return {Start::kUsage, boxes};
   if (options.silent) return {Start::kSilently, false};
   return {seen ? Start::kScreens : Start::kNobodyToAnswer, boxes};
+}
+
+bool StartedAlone(FileSystem& files, System& system) {
+  std::string folder;
+  return system.ApplicationPath(folder).ok() && !HoldsDistribution(files, folder);
 }
 
 void EndOnTerminate(const LastWords& words) {

@@ -40,9 +40,20 @@ struct StartPlan {
   bool boxes = true;  // whether start-up may show a message box
 };
 
-// `seen`: someone can see the program's windows, which a deployment tool running it as SYSTEM, in
-// a session or window station nobody looks at, does not give. Nothing is shown where nobody
-// could answer it: such a run without /S does nothing at all.
+// Where the program's windows would show, as the system tells it.
+struct Seat {
+  bool service_session = false;  // session 0, where services and SYSTEM's deployments run
+  bool station_shown = true;     // the window station is the one shown (WSF_VISIBLE)
+  std::string desktop;           // the thread's desktop's name; empty where it cannot be read
+};
+
+// Someone can see the program's windows only on the shown station's own desktop, "Default": not in
+// a service's session, nor on a desktop of another program's making (a remote-management tool's
+// "hidden" one, Winlogon's secure desktop), nor where the system cannot tell.
+bool SomeoneCanSee(const Seat& seat);
+
+// `seen`: someone can see the program's windows. Nothing is shown where nobody could answer it:
+// such a run without /S does nothing at all.
 StartPlan PlanStart(const Options& options, bool seen);
 
 // The options, for the usage box and the log.
@@ -57,6 +68,15 @@ inline constexpr std::string_view kUsage =
 // What the log says of a run that nobody could answer.
 inline constexpr std::string_view kNobodyToAnswer =
     "nothing installed: nobody can see or answer the screens here; /S installs silently";
+
+// What the box and the log say where the program's folder holds nothing to install, as when
+// Explorer runs setup.exe from inside its zip, alone.
+inline constexpr std::string_view kExtractFirst =
+    "インストールするファイルが setup.exe と同じフォルダーにありません。\r\n"
+    "配布ファイルをすべて展開してから、展開先のフォルダーにある setup.exe を起動してください。";
+
+// True where the program's folder holds nothing to install, neither the template nor a tool file.
+bool StartedAlone(FileSystem& files, System& system);
 
 // What a std::terminate (an exception nothing caught, a pure virtual call) ends in, instead of the
 // C runtime's abort(), whose box waits for an answer and whose status 3 would read "installed,

@@ -52,6 +52,7 @@ int wmain(int argc, wchar_t** argv) {
     if (c.p.valid() && !ExitCode(c.p, 0) && !c.Check(false, "setup.exe still ran; ended it"))
       TerminateProcess(c.p.get(), 99) && ExitCode(c.p, 5000);
     c.held.clear();
+    for (const auto& undo : c.undo) undo();
     // A link in C:\Tessaradyne's place goes itself, never what it leads to.
     if (s.prep & kLink) Host("rm", {L"-f", kInstall}, [] { return !fs::exists(kInstall); });
     if (!(s.prep & kNoSetup)) Remove(kInstall);

@@ -66,7 +66,7 @@ string F(const char* format, A... args) {
 //   kPost kSend  a: message, b: wParam, posted or sent to the screen; a sent one but
 //                WM_ENDSESSION must be answered TRUE
 //   kEndLoop     WM_QUIT to the screen's thread
-//   kSecond      a second setup.exe from another copy leaves at once with 4, showing nothing and
+//   kSecond      a second setup.exe from another copy leaves at once with 1618, showing nothing and
 //                bringing the first to the front; a: 1 silently, leaving the first where it is
 //   kExit        a: exit status; no further window may be left open instead
 //   kQuiet       a: exit status, reached well within the run's designed pauses, with no window of
@@ -76,7 +76,7 @@ string F(const char* format, A... args) {
 //   kInstalled   files where the outcome puts them
 //   kUntouched   nothing written anywhere
 //   kMarkers     no planted DLL loaded beyond those a one-window program loads
-//   kPlatform    the program's Win32 layer on its own (platform.cpp)
+//   kPlatform    the program's Win32 layer on its own (win32_layer_checks.cpp)
 //   kCall        the step's own check
 // clang-format off
 enum Op { kScreen, kClick, kEnabled, kKey, kBox, kAnswer, kRun, kPost, kSend,
@@ -99,16 +99,15 @@ using Steps = std::vector<Step>;
 // distribution on another file system with its tool files read-only; C:\Tessaradyne a host
 // symbolic link; DLLs named like system ones beside setup.exe; the one-setup mutex held by the
 // driver; high-contrast colours; a .dvb held without delete sharing until deployment has started;
-// /S, /log= beside the distribution, /bogus; a window station of the driver's own, which nobody
-// sees; an event holding the one-setup mutex's name; the distribution in C:\Tessaradyne itself,
-// started there; the log in a new folder of the real System32, which a 32-bit program sees only
-// without redirection; a .dvb that is a host symbolic link to a file elsewhere on C:; the /log=
-// path such a link.
+// /S, /log= beside the distribution, /bogus; an event holding the one-setup mutex's name; the
+// distribution in C:\Tessaradyne itself, started there; the log in a new folder of the real
+// System32, which a 32-bit program sees only without redirection; a .dvb that is a host symbolic
+// link to a file elsewhere on C:; the /log= path such a link.
 // clang-format off
 enum Prep : unsigned { kNoOrgTool = 1, kMenuBlocked = 2, kOld = 4, kLocked = 16,
                        kHeldTemplate = 32, kCrossDrive = 64, kLink = 128, kPlant = 256,
                        kNoSetup = 512, kMutex = 1024, kContrast = 2048, kBriefLock = 4096,
-                       kSilent = 8192, kLogged = 16384, kBogus = 32768, kUnseen = 1 << 16,
+                       kSilent = 8192, kLogged = 16384, kBogus = 32768,
                        kSquat = 1 << 17, kInPlace = 1 << 18, kSystem32Log = 1 << 19,
                        kLinkedTool = 1 << 20, kLinkedLog = 1 << 21 };
 // clang-format on
@@ -117,11 +116,12 @@ enum Prep : unsigned { kNoOrgTool = 1, kMenuBlocked = 2, kOld = 4, kLocked = 16,
 // why (package.cpp): Windows itself, not Wine; Wine, whose host programs it runs; an
 // administrator; a second volume, to which moves copy; the install folder's volume for the work
 // folder, so that moves rename; the ANSI code page 932 or 1252; 144 dpi; DLLs beside a program
-// loaded before the system's.
+// loaded before the system's; the work folder on NTFS, or on FAT32 or exFAT (a USB stick); the
+// Cloud Files API (Windows 10 1709 and later).
 // clang-format off
 enum Need : unsigned { kWindows = 1, kHostPrograms = 2, kAdmin = 4, kSecondVolume = 8,
                        kOneVolume = 16, kCodePage932 = 32, kCodePage1252 = 64, kDpi144 = 128,
-                       kPlantable = 256 };
+                       kPlantable = 256, kNtfs = 512, kFat = 1024, kCloudFiles = 2048 };
 // clang-format on
 
 struct Scenario {
@@ -142,8 +142,11 @@ struct Ctx {
   std::set<string> unplaced, floor;  // tool files the run cannot place; planted DLLs that any
                                      // windowed program loads
   std::vector<Handle> held;
+  std::vector<std::function<void()>> undo;  // what arrange did outside the work folder, undone
   Handle p;
   int show = -1;            // the show state setup.exe is started with, if any
+  std::wstring desktop;     // the desktop setup.exe is started on, if not the driver's
+  HDESK watch = nullptr;    // that desktop, where a quiet run's windows are looked for
   bool watch_hung = false;  // whether the run is polled with IsHungAppWindow, unpinged
   ULONGLONG started = 0;
   HWND form = nullptr, box = nullptr;
@@ -182,6 +185,7 @@ bool Lay(const fs::path& folder, const Files& files);
 bool IsKind(const string& name, const char* ending);
 bool IsTool(const string& name);
 bool IsLink(const fs::path& path);
+DWORD ReparseTag(const fs::path& path);
 bool Remove(const fs::path& path);
 bool SetJunction(const fs::path& folder, const fs::path& target);
 // checks.cpp
@@ -193,6 +197,9 @@ bool Arrive(Ctx& c, long long screen);
 // steps.cpp
 bool Prepare(Ctx& c);
 bool Do(Ctx& c, const Step& s);
+HDESK HiddenDesktop();
+HDESK OtherDesktop();
+inline constexpr const wchar_t* kOtherDesktop = L"tessaradyne-e2e";
 void Contrast(bool on);
 // scenarios.cpp, windows_only.cpp
 Steps operator+(Steps a, const Steps& b);

@@ -80,6 +80,14 @@ bool IsLink(const fs::path& path) {
          ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || info.nNumberOfLinks > 1);
 }
 
+// The reparse point's tag, as a listing gives it; 0 for none.
+DWORD ReparseTag(const fs::path& path) {
+  WIN32_FIND_DATAW found{};
+  const setup::win32::UniqueFindHandle find(FindFirstFileW(path.c_str(), &found));
+  return find.valid() && (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? found.dwReserved0
+                                                                                 : 0;
+}
+
 // Makes the empty folder a junction (mount point) to `target`, as any user may on a folder of his.
 bool SetJunction(const fs::path& folder, const fs::path& target) {
   const std::wstring to = L"\\??\\" + target.wstring(), shown = target.wstring();

@@ -97,6 +97,14 @@ bool Once(std::optional<bool>& known, bool (*probe)()) {
 bool OneVolume() {
   return !MovesAcross(opt[L"work"]);
 }
+
+// The file system of the work folder's volume: "NTFS", "FAT32", "exFAT", ...
+string WorkFileSystem() {
+  wchar_t root[MAX_PATH] = L"", name[MAX_PATH] = L"";
+  GetVolumePathNameW(fs::path(opt[L"work"]).c_str(), root, MAX_PATH);
+  GetVolumeInformationW(root, nullptr, 0, nullptr, nullptr, nullptr, name, MAX_PATH);
+  return Utf8(name);
+}
 }  // namespace
 
 // Empty when the system offers all the scenario needs. Probes are made once, and only for a
@@ -104,6 +112,7 @@ bool OneVolume() {
 string SkipReason(const Scenario& s) {
   static std::optional<bool> admin, second, one, plantable;
   const UINT acp = GetACP(), dpi = GetDpiForSystem();
+  static const string volume = WorkFileSystem();
   const struct {
     unsigned need;
     std::function<bool()> met;
@@ -125,6 +134,12 @@ string SkipReason(const Scenario& s) {
       {kPlantable, [] { return Once(plantable, Plantable); },
        "a DLL beside a program is not loaded before the system's (under Wine only with "
        "WINEDLLOVERRIDES=version=n,b)"},
+      {kNtfs, [&] { return volume == "NTFS"; }, "needs the package on NTFS; here it is " + volume},
+      {kFat, [&] { return volume == "FAT32" || volume == "exFAT" || volume == "FAT"; },
+       "needs the package on a FAT32 or exFAT volume (a USB stick); here it is " + volume},
+      {kCloudFiles,
+       [] { return GetFileAttributesW((RealSystem32() / L"cldapi.dll").c_str()) != ~0u; },
+       "needs the Cloud Files API (Windows 10 1709 and later)"},
   };
   for (const auto& c : kConditions)
     if ((s.needs & c.need) && !c.met()) return c.why;

@@ -10,6 +10,34 @@ Steps operator+(Steps a, const Steps& b) {
 
 const string kNoTemplateBox = kNoTemplate + kAbort, kUnwritableBox = kUnwritable + kAbort;
 const string kUnknownArgument = "不明な引数です: /bogus";
+// The log keeps a box's line breaks as " / ".
+const string kExtractFirstLine = [] {
+  string line = kExtractFirst;
+  return line.replace(line.find("\r\n"), 2, " / ");
+}();
+
+namespace {
+// On a window station of the driver's own, which nobody sees (its flags lack WSF_VISIBLE), as in
+// session 0.
+void OnHiddenStation(Ctx& c) {
+  c.desktop = L"hiddenws\\Default";
+  c.watch = HiddenDesktop();
+}
+
+// On a desktop of the driver's own on the shown station, as a remote-management tool's "hidden"
+// install runs: nobody sees it either.
+void OnOtherDesktop(Ctx& c) {
+  c.desktop = kOtherDesktop;
+  c.watch = OtherDesktop();
+}
+
+// setup.exe alone in its folder, as Explorer runs it when it is double-clicked inside its zip.
+void LeaveSetupAlone(Ctx& c) {
+  for (const auto& [name, bytes] : c.before)
+    c.Check(name == "setup.exe" || Remove(c.dir / name), "could not remove " + name);
+  c.before = Folder(c.dir).value_or(Files{});
+}
+}  // namespace
 
 // clang-format off
 const Steps kToConfirmation = {{kScreen, 0}, {kClick, kAgree}, {kEnabled, kNext, 1},
@@ -18,6 +46,7 @@ const Steps kToConfirmation = {{kScreen, 0}, {kClick, kAgree}, {kEnabled, kNext,
 const Steps kToQuestion = kToConfirmation + Steps{{kClick, kStart}, {kScreen, 2}};
 const Steps kInstalls = {{kRun}, {kExit, 0}, {kInstalled}}, kLeft = {{kExit, 2}, {kUntouched}},
     kFailed = {{kExit, 1}, {kUntouched}};
+const Steps kNobodyAnswers = {{kQuiet, 1}, {kUntouched}, {kLog, 1, 1, &kNobodyThere}};
 const Step kQuestion = {kBox, 0, '-', &kStartQuestion}, kLeaveBox = {kBox, 0, '-', &kLeaveQuestion};
 // Tab order over enabled buttons only, never the list; Esc and a held Enter do nothing, on the
 // screens and on the questions.
@@ -67,9 +96,9 @@ const std::vector<Scenario> kScenarios = {
         {kPost, WM_CLOSE}} + kLeft},
     {"second-instance", 0, Steps{{kScreen, 0}, {kSecond}} + kToQuestion + kInstalls},
     {"setup-already-running", kMutex, {{kBox, 0, 'i', &kAlreadyRunning}, {kAnswer, IDOK},
-        {kExit, 4}, {kUntouched}}},
+        {kExit, 1618}, {kUntouched}}},
     {"setup-name-held-by-an-event", kSquat, {{kBox, 0, 'i', &kAlreadyRunning}, {kAnswer, IDOK},
-        {kExit, 4}, {kUntouched}}},
+        {kExit, 1618}, {kUntouched}}},
     {"in-place", kInPlace, kToQuestion + kInstalls},
     {"read-only-cross-drive", kCrossDrive, kToQuestion + kInstalls, kSecondVolume},
     {"held-template", kHeldTemplate, kToQuestion + kInstalls},
@@ -84,15 +113,20 @@ const std::vector<Scenario> kScenarios = {
     {"silent-missing-template", kSilent | kLogged | kNoOrgTool, {{kQuiet, 1}, {kUntouched},
         {kLog, 1, 0, &kNoTemplateBox}}},
     {"silent-second", 0, Steps{{kScreen, 0}, {kSecond, 1}, {kClick, kLeave}} + kLeft},
-    {"silent-unseen", kUnseen | kSilent | kLogged, {{kQuiet, 0}, {kInstalled}, {kLog, 0}}},
-    {"unseen-without-S", kUnseen | kLogged, {{kQuiet, 1}, {kUntouched},
-        {kLog, 1, 1, &kNobodyThere}}},
+    {"silent-unseen", kSilent | kLogged, {{kQuiet, 0}, {kInstalled}, {kLog, 0}}, 0, nullptr,
+        OnHiddenStation},
+    {"unseen-without-S", kLogged, kNobodyAnswers, 0, nullptr, OnHiddenStation},
+    {"other-desktop-without-S", kLogged, kNobodyAnswers, 0, nullptr, OnOtherDesktop},
     {"silent-log-in-system32", kSilent | kLogged | kSystem32Log | kOld,
         {{kQuiet, 0}, {kInstalled}, {kLog, 0}}, kAdmin},
     {"linked-tool-file", kSilent | kLogged | kLinkedTool, {{kQuiet, 3}, {kInstalled}, {kLog, 3}},
         kOneVolume},
     {"linked-log", kSilent | kLogged | kLinkedLog, {{kQuiet, 1}, {kUntouched}}, kOneVolume},
     {"log-with-screens", kLogged, kToQuestion + kInstalls + Steps{{kLog, 0}}},
+    {"started-alone", 0, Steps{{kBox, 0, 'e', &kExtractFirst}, {kAnswer, IDOK}} + kFailed, 0,
+        nullptr, LeaveSetupAlone},
+    {"started-alone-silently", kSilent | kLogged, {{kQuiet, 1}, {kUntouched},
+        {kLog, 1, 1, &kExtractFirstLine}}, 0, nullptr, LeaveSetupAlone},
     {"unknown-argument", kBogus,
         Steps{{kBox, 1, 'e', &kUnknownArgument}, {kAnswer, IDOK}} + kFailed},
     {"unknown-argument-silently", kSilent | kBogus, {{kQuiet, 1}, {kUntouched}}},

@@ -72,7 +72,7 @@ class MemoryFileSystem final : public FileSystem {
     if (there != nullptr &&
         (there->kind != EntryKind::kFolder || there->holds > 0 || !Children(Key(path)).empty()))
       return false;
-    Make(Key(path), EntryKind::kLink, path).target = Key(target);
+    Make(Key(path), EntryKind::kNotPlain, path).target = Key(target);
     nodes_[Key(path)].to_folder = to_folder;
     return true;
   }
@@ -142,7 +142,7 @@ class MemoryFileSystem final : public FileSystem {
       names.clear();
       for (const auto& [key, child] : Children(Key(folder)))
         if (child->kind == EntryKind::kFile ||
-            (child->kind == EntryKind::kLink && !child->to_folder))
+            (child->kind == EntryKind::kNotPlain && !child->to_folder))
           names.push_back(child->name);
       return Status::Ok();
     });
@@ -330,7 +330,7 @@ class MemoryFileSystem final : public FileSystem {
     std::string key = Normal(path);
     for (std::size_t at = 0, hops = 0; (at = key.find('\\', at + 1)) != std::string::npos;) {
       const auto it = nodes_.find(key.substr(0, at));
-      if (it != nodes_.end() && it->second.kind == EntryKind::kLink && hops++ < 8) {
+      if (it != nodes_.end() && it->second.kind == EntryKind::kNotPlain && hops++ < 8) {
         key = it->second.target + key.substr(at);
         at = 0;
       }
@@ -364,7 +364,7 @@ class MemoryFileSystem final : public FileSystem {
   static Status IsFile(const Node* node, const char* operation, const std::string& path) {
     if (node == nullptr) return Error(StatusCode::kNotFound, operation, path);
     // Read, written or re-permissioned, a link would give away where it leads.
-    if (node->kind == EntryKind::kLink) return Error(StatusCode::kOther, operation, path);
+    if (node->kind == EntryKind::kNotPlain) return Error(StatusCode::kOther, operation, path);
     if (node->kind != EntryKind::kFile) return Error(StatusCode::kAccessDenied, operation, path);
     return Status::Ok();
   }

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "setup/platform/win32/form_window.h"
+#include "setup/platform/win32/win32_form.h"
 #include "setup/platform/win32/win32_status.h"
 
 namespace setup::win32 {

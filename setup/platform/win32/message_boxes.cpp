@@ -8,7 +8,7 @@
 namespace setup::win32 {
 
 int Win32MessageBoxes::Ask(std::string_view text, std::string_view title, unsigned flags) {
-  HWND owner = toolkit_.OwnerWindow();
+  HWND owner = toolkit_ != nullptr ? toolkit_->OwnerWindow() : nullptr;
   // Without a screen to belong to, the box still comes to the front and blocks the program.
   UINT style = flags | MB_SETFOREGROUND;
   if (owner == nullptr) style |= MB_TASKMODAL;

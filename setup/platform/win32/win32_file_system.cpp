@@ -4,158 +4,34 @@
 // After windows.h, which it builds on.
 #include <aclapi.h>
 
-#include <algorithm>
-#include <cstddef>
-#include <span>
-#include <string_view>
 #include <utility>
 
-#include "setup/platform/win32/unique_handle.h"
 #include "setup/platform/win32/wide.h"
+#include "setup/platform/win32/win32_handles.h"
+#include "setup/platform/win32/win32_open_files.h"
 #include "setup/platform/win32/win32_path.h"
 #include "setup/platform/win32/win32_status.h"
 
 namespace setup::win32 {
 namespace {
 
-// Single reads and writes of many megabytes on network shares can fail with
-// ERROR_NO_SYSTEM_RESOURCES; a megabyte at a time stays well clear of that.
-constexpr DWORD kIoChunk = 1 << 20;
-
-// What the path leads to, following links as opening it would. Only backup semantics open a
-// folder; they need no privilege for reading attributes.
-bool OpenedInfo(const std::wstring& path, BY_HANDLE_FILE_INFORMATION& info) {
-  UniqueHandle opened(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
-                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-  return opened.valid() && GetFileInformationByHandle(opened.get(), &info);
-}
-
-// Whether the file opened at `path` (without following a link) is a plain file of one name. Wine
-// opens what a link leads to even so; the path's own attributes tell there. The handle's
-// attributes and names are read without the volume's serial number, which costs a look at the
-// volume each time.
-bool IsPlainFile(HANDLE file, const std::wstring& path) {
-  FILE_BASIC_INFO basic{};
-  FILE_STANDARD_INFO standard{};
-  return GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic) &&
-         GetFileInformationByHandleEx(file, FileStandardInfo, &standard, sizeof standard) &&
-         ((basic.FileAttributes | GetFileAttributesW(path.c_str())) &
-          (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0 &&
-         standard.NumberOfLinks == 1;
-}
-
-Status NotPlain(const char* operation, const std::string& path) {
-  return Status::Error(StatusCode::kOther,
-                       std::string(operation) + " " + path + ": a link or a file of more names");
-}
-
-// Opens the file at the path itself, refusing a link or a file of more names. `access` must
-// include FILE_READ_ATTRIBUTES, without which Windows answers no question about the file.
-Status OpenPlain(const std::string& path, DWORD access, DWORD sharing, DWORD flags,
-                 const char* operation, UniqueHandle& handle) {
-  std::wstring wide;
-  if (Status status = SystemPath(path, wide); !status.ok()) return status;
-  handle = UniqueHandle(CreateFileW(wide.c_str(), access, sharing, nullptr, OPEN_EXISTING,
-                                    flags | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-  if (!handle.valid()) return LastErrorStatus(operation, path);
-  if (!IsPlainFile(handle.get(), wide)) return handle = UniqueHandle(), NotPlain(operation, path);
-  return Status::Ok();
-}
-
 bool IsFolder(const std::wstring& path) {
   const DWORD attributes = GetFileAttributesW(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-bool FolderIdentity(const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
-  std::wstring wide;
-  return SystemPath(path, wide).ok() && OpenedInfo(wide, info) &&
-         (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-
-// Returns 0 or the GetLastError value of the failed write.
-DWORD WriteAll(HANDLE file, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const auto chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), kIoChunk));
-    DWORD put = 0;
-    if (!WriteFile(file, bytes.data(), chunk, &put, nullptr)) return GetLastError();
-    if (put == 0) return ERROR_WRITE_FAULT;  // no progress and no reason given: don't spin
-    bytes.remove_prefix(put);
-  }
-  return 0;
-}
-
-// Copies the opened file into one this call creates at `to`, with the source's times, then
-// flushes and closes it. Fails with ERROR_FILE_EXISTS, touching nothing, when anything is at `to`,
-// a link included. Unlike CopyFileW it does not carry over a read-only mark (files from a CD have
-// one), which would block the next replacement. Returns 0 or the error, and in `at_source` which
-// file it concerns.
-DWORD CopyInto(HANDLE in, const std::wstring& to, bool& at_source) {
-  FILETIME created{}, accessed{}, written{};
-  const bool have_times = GetFileTime(in, &created, &accessed, &written) != FALSE;
-  at_source = false;
-  UniqueHandle out(CreateFileW(to.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-  if (!out.valid()) return GetLastError();
-  char buffer[64 * 1024];
-  for (;;) {
-    DWORD got = 0;
-    if (!ReadFile(in, buffer, sizeof buffer, &got, nullptr)) {
-      at_source = true;
-      return GetLastError();
-    }
-    if (got == 0) break;
-    if (const DWORD error = WriteAll(out.get(), std::string_view(buffer, got))) return error;
-  }
-  // A move keeps the file's times; where the target refuses, the copy is still whole.
-  if (have_times) (void)SetFileTime(out.get(), nullptr, nullptr, &written);
-  if (!FlushFileBuffers(out.get())) return GetLastError();
-  if (!out.Close()) return GetLastError();
-  return 0;
-}
-
-class Win32ReadableFile final : public ReadableFile {
+class Win32FileTrack final : public FileTrack {
  public:
-  Win32ReadableFile(UniqueHandle file, std::string path)
+  Win32FileTrack(UniqueHandle file, std::string path)
       : file_(std::move(file)), path_(std::move(path)) {}
-
-  Status Read(std::span<char> buffer, std::size_t& got) override {
-    const auto asked = static_cast<DWORD>(std::min<std::size_t>(buffer.size(), kIoChunk));
-    DWORD done = 0;
-    if (!ReadFile(file_.get(), buffer.data(), asked, &done, nullptr)) {
-      return LastErrorStatus("read", path_);
-    }
-    got = done;
+  Status Identify(FileId& id) override {
+    if (!IdentifyHandle(file_.get(), id)) return LastErrorStatus("identify", path_);
     return Status::Ok();
   }
 
  private:
   UniqueHandle file_;
   std::string path_;
-};
-
-class Win32WritableFile final : public WritableFile {
- public:
-  Win32WritableFile(UniqueHandle file, std::string path)
-      : file_(std::move(file)), path_(std::move(path)) {}
-
-  Status Append(std::string_view bytes) override {
-    if (error_ == 0) error_ = WriteAll(file_.get(), bytes);
-    if (error_ != 0) return StatusFromWin32(error_, "write", path_);
-    return Status::Ok();
-  }
-
-  Status Close() override {
-    if (error_ == 0 && !FlushFileBuffers(file_.get())) error_ = GetLastError();
-    if (!file_.Close() && error_ == 0) error_ = GetLastError();
-    if (error_ != 0) return StatusFromWin32(error_, "write", path_);
-    return Status::Ok();
-  }
-
- private:
-  UniqueHandle file_;
-  std::string path_;
-  DWORD error_ = 0;  // the first failure: bytes were lost, so Close must fail too
 };
 
 }  // namespace
@@ -163,47 +39,51 @@ class Win32WritableFile final : public WritableFile {
 Status Win32FileSystem::OpenForReading(const std::string& path,
                                        std::unique_ptr<ReadableFile>& file) {
   UniqueHandle handle;
-  if (Status s =
-          OpenPlain(path, GENERIC_READ, kShareAll, FILE_FLAG_SEQUENTIAL_SCAN, "open", handle);
+  if (Status s = OpenHandle(
+          path, {.access = GENERIC_READ, .flags = FILE_FLAG_SEQUENTIAL_SCAN, .plain = true}, "open",
+          handle);
       !s.ok()) {
     return s;
   }
   if (GetFileType(handle.get()) != FILE_TYPE_DISK) {
     return Status::Error(StatusCode::kOther, "open " + path + ": not a file");
   }
-  file = std::make_unique<Win32ReadableFile>(std::move(handle), path);
+  file = ReadableOver(std::move(handle), path);
   return Status::Ok();
 }
 
 Status Win32FileSystem::OpenForWriting(const std::string& path,
                                        std::unique_ptr<WritableFile>& file) {
   UniqueHandle handle;
-  Status s = Open(path, GENERIC_WRITE, 0, CREATE_NEW,
-                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, "open for writing", handle);
-  if (s.ok()) file = std::make_unique<Win32WritableFile>(std::move(handle), path);
+  Status s = OpenHandle(path,
+                        {.access = GENERIC_WRITE,
+                         .sharing = 0,
+                         .disposition = CREATE_NEW,
+                         .flags = FILE_ATTRIBUTE_NORMAL},
+                        "open for writing", handle);
+  if (s.ok()) file = WritableOver(std::move(handle), path);
   return s;
 }
 
 Status Win32FileSystem::OpenForAppending(const std::string& path,
                                          std::unique_ptr<WritableFile>& file) {
-  std::wstring wide;
-  if (Status status = SystemPath(path, wide); !status.ok()) return status;
   UniqueHandle handle;
-  DWORD error = 0;
+  Status s;
   {
     // Around the open alone: what else runs meanwhile may load a DLL.
     const NoSystem32Redirection as_written;
-    // Append access alone: every write lands at the end, whoever else appends.
-    handle = UniqueHandle(CreateFileW(
-        wide.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
-        nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    error = GetLastError();
-    // Nothing is written before this: a link would send SYSTEM's lines wherever it leads.
-    if (handle.valid() && !IsPlainFile(handle.get(), wide)) return NotPlain("log", path);
+    // Append access alone: every write lands at the end, whoever else appends. Nothing is written
+    // before it is known to be a plain file: a link would send SYSTEM's lines wherever it leads.
+    s = OpenHandle(path,
+                   {.access = FILE_APPEND_DATA | FILE_READ_ATTRIBUTES,
+                    .sharing = FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    .disposition = OPEN_ALWAYS,
+                    .flags = FILE_ATTRIBUTE_NORMAL,
+                    .plain = true},
+                   "open for appending", handle);
   }
-  if (!handle.valid()) return StatusFromWin32(error, "open for appending", path);
-  file = std::make_unique<Win32WritableFile>(std::move(handle), path);
-  return Status::Ok();
+  if (s.ok()) file = WritableOver(std::move(handle), path);
+  return s;
 }
 
 Status Win32FileSystem::MakeFolder(const std::string& path) {
@@ -248,27 +128,16 @@ Status Win32FileSystem::ListFiles(const std::string& folder, std::vector<std::st
 }
 
 Entry Win32FileSystem::Inspect(const std::string& path) {
-  std::wstring wide;
-  if (!SystemPath(path, wide).ok()) return {EntryKind::kUnknown};
-  const DWORD attributes = GetFileAttributesW(wide.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) {
-    const DWORD error = GetLastError();
-    const bool missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
-    return {missing ? EntryKind::kNone : EntryKind::kUnknown};
+  // Attribute access alone takes no part in sharing, so the look disturbs nobody; backup semantics
+  // open a folder too.
+  UniqueHandle handle;
+  windows_rules::EntryFacts facts;
+  if (const Status s =
+          OpenHandle(path, {.flags = FILE_FLAG_BACKUP_SEMANTICS}, "inspect", handle, &facts);
+      !s.ok()) {
+    return {s.code() == StatusCode::kNotFound ? EntryKind::kNone : EntryKind::kUnknown};
   }
-  const bool read_only = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
-  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return {EntryKind::kLink, read_only};
-  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return {EntryKind::kFolder, read_only};
-  if ((attributes & FILE_ATTRIBUTE_DEVICE) != 0) return {EntryKind::kOther, read_only};
-  // Attribute access alone takes no part in sharing, so the look disturbs nobody.
-  FILE_STANDARD_INFO standard{};
-  const UniqueHandle file(CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
-                                      OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-  if (!file.valid() ||
-      !GetFileInformationByHandleEx(file.get(), FileStandardInfo, &standard, sizeof standard)) {
-    return {EntryKind::kUnknown, read_only};
-  }
-  return {standard.NumberOfLinks == 1 ? EntryKind::kFile : EntryKind::kLink, read_only};
+  return {windows_rules::Meaning(facts).kind, (facts.attributes & FILE_ATTRIBUTE_READONLY) != 0};
 }
 
 Status Win32FileSystem::Remove(const std::string& path) {
@@ -294,18 +163,16 @@ Status Win32FileSystem::Rename(const std::string& from, const std::string& to, b
 
 Status Win32FileSystem::CopyToNewFile(const std::string& from, const std::string& to) {
   UniqueHandle in;
-  if (Status s =
-          OpenPlain(from, GENERIC_READ, FILE_SHARE_READ, FILE_FLAG_SEQUENTIAL_SCAN, "copy", in);
+  if (Status s = OpenHandle(from,
+                            {.access = GENERIC_READ,
+                             .sharing = FILE_SHARE_READ,
+                             .flags = FILE_FLAG_SEQUENTIAL_SCAN,
+                             .plain = true},
+                            "copy", in);
       !s.ok()) {
     return s;
   }
-  std::wstring target;
-  if (Status status = SystemPath(to, target); !status.ok()) return status;
-  bool at_source = true;
-  if (const DWORD error = CopyInto(in.get(), target, at_source)) {
-    return StatusFromWin32(error, "copy", at_source ? from : to);
-  }
-  return Status::Ok();
+  return CopyInto(in.get(), from, to);
 }
 
 Status Win32FileSystem::SetReadOnly(const std::string& path, bool read_only) {
@@ -325,33 +192,11 @@ Status Win32FileSystem::SetReadOnly(const std::string& path, bool read_only) {
   return Status::Ok();
 }
 
-namespace {
-
-class Win32FileTrack final : public FileTrack {
- public:
-  Win32FileTrack(UniqueHandle file, std::string path)
-      : file_(std::move(file)), path_(std::move(path)) {}
-  Status Identify(FileId& id) override {
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!GetFileInformationByHandle(file_.get(), &info)) return LastErrorStatus("identify", path_);
-    id = {info.dwVolumeSerialNumber,
-          (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
-    return Status::Ok();
-  }
-
- private:
-  UniqueHandle file_;
-  std::string path_;
-};
-
-}  // namespace
-
 Status Win32FileSystem::Track(const std::string& path, std::unique_ptr<FileTrack>& track) {
   UniqueHandle file;
   // Attribute access alone takes no part in sharing: renames and removals go on as before. The
   // identity is read only when asked, which is rare: reading it costs a look at the volume.
-  Status s = Open(path, FILE_READ_ATTRIBUTES, kShareAll, OPEN_EXISTING,
-                  FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, "track", file);
+  Status s = OpenHandle(path, {.flags = FILE_FLAG_BACKUP_SEMANTICS}, "track", file);
   if (s.ok()) track = std::make_unique<Win32FileTrack>(std::move(file), path);
   return s;
 }
@@ -360,8 +205,9 @@ Status Win32FileSystem::InheritPermissions(const std::string& path) {
   // Through a handle to the file itself: by path, the system would re-permission whatever a link
   // there leads to.
   UniqueHandle file;
-  if (Status s = OpenPlain(path, READ_CONTROL | WRITE_DAC | FILE_READ_ATTRIBUTES, kShareAll, 0,
-                           "inherit permissions", file);
+  if (Status s = OpenHandle(
+          path, {.access = READ_CONTROL | WRITE_DAC | FILE_READ_ATTRIBUTES, .plain = true},
+          "inherit permissions", file);
       !s.ok()) {
     return s;
   }
@@ -376,105 +222,6 @@ Status Win32FileSystem::InheritPermissions(const std::string& path) {
     return StatusFromWin32(error, "inherit permissions", path);
   }
   return Status::Ok();
-}
-
-namespace {
-
-// Anchors are hidden, so that no listing of the program's counts them, and numbered by the
-// process's holds, so that one folder may be held twice.
-int g_holds = 0;
-
-// The anchor holds the folder's place as a file in it: the system sets no junction or link on a
-// folder that is not empty, and this file nobody else may open, rename or remove. It goes with
-// the hold, or with the process however that ends.
-class Win32FolderHold final : public FolderHold {
- public:
-  Win32FolderHold(UniqueHandle folder, UniqueHandle anchor)
-      : folder_(std::move(folder)), anchor_(std::move(anchor)) {}
-
- private:
-  UniqueHandle folder_;
-  UniqueHandle anchor_;
-};
-
-// Whether the opened folder itself, not whatever its path led to meanwhile, holds the file.
-bool Holds(HANDLE folder, HANDLE file) {
-  BY_HANDLE_FILE_INFORMATION info{};
-  if (!GetFileInformationByHandle(file, &info)) return false;
-  const auto id =
-      static_cast<LONGLONG>((std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow);
-  alignas(LONGLONG) char entries[16 * 1024];
-  for (auto how = FileIdBothDirectoryRestartInfo;
-       GetFileInformationByHandleEx(folder, how, entries, sizeof entries);
-       how = FileIdBothDirectoryInfo) {
-    for (std::size_t at = 0;;) {
-      const auto* entry = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(entries + at);
-      if (entry->FileId.QuadPart == id) return true;
-      if (entry->NextEntryOffset == 0) break;
-      at += entry->NextEntryOffset;
-    }
-  }
-  return false;
-}
-
-}  // namespace
-
-Status Win32FileSystem::HoldFolder(const std::string& path, std::unique_ptr<FolderHold>& hold) {
-  std::wstring wide;
-  if (Status status = SystemPath(path, wide); !status.ok()) return status;
-  // The link itself, not where it leads. Without delete sharing nobody can rename or remove the
-  // folder while the handle is open; listing access is what makes the sharing count.
-  UniqueHandle folder(CreateFileW(
-      wide.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
-      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-  FILE_BASIC_INFO info{};
-  if (!folder.valid() ||
-      !GetFileInformationByHandleEx(folder.get(), FileBasicInfo, &info, sizeof info)) {
-    return LastErrorStatus("hold", path);
-  }
-  // Wine opens what a link leads to even so; the path's own attributes, read once the folder is
-  // held, tell there.
-  const DWORD attributes = info.FileAttributes | GetFileAttributesW(wide.c_str());
-  if ((attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) !=
-      FILE_ATTRIBUTE_DIRECTORY) {
-    return Status::Error(StatusCode::kOther, "hold " + path + ": a link or no folder");
-  }
-  // Fresh names only: removing a stale one by its path would follow whatever the folder had been
-  // made meanwhile. Numbered with std::to_string: std::to_wstring brings in the wide printf.
-  UniqueHandle anchor;
-  for (int tries = 0; !anchor.valid() && tries < 100; ++tries) {
-    std::wstring anchor_path;
-    const bool root = path.ends_with('\\') || path.ends_with('/');
-    if (Status status = SystemPath(
-            path + (root ? "" : "\\") + ".~setup-hold" + std::to_string(++g_holds), anchor_path);
-        !status.ok()) {
-      return status;
-    }
-    anchor = UniqueHandle(CreateFileW(
-        anchor_path.c_str(), DELETE | FILE_READ_ATTRIBUTES, 0, nullptr, CREATE_NEW,
-        FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    // A stale anchor, or one delete-pending (refused access), is passed by.
-    if (const DWORD error = GetLastError();
-        !anchor.valid() && error != ERROR_FILE_EXISTS && error != ERROR_ACCESS_DENIED) {
-      break;
-    }
-  }
-  if (!anchor.valid()) return LastErrorStatus("hold", path);
-  // Emptied and made a link before the anchor came, the folder would have sent it elsewhere.
-  if (!Holds(folder.get(), anchor.get())) {
-    return Status::Error(StatusCode::kOther, "hold " + path + ": made a link meanwhile");
-  }
-  hold = std::make_unique<Win32FolderHold>(std::move(folder), std::move(anchor));
-  return Status::Ok();
-}
-
-bool Win32FileSystem::SameFolder(const std::string& a, const std::string& b) {
-  BY_HANDLE_FILE_INFORMATION first{};
-  BY_HANDLE_FILE_INFORMATION second{};
-  return FolderIdentity(a, first) && FolderIdentity(b, second) &&
-         first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
-         first.nFileIndexHigh == second.nFileIndexHigh &&
-         first.nFileIndexLow == second.nFileIndexLow;
 }
 
 }  // namespace setup::win32

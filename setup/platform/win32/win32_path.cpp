@@ -54,16 +54,6 @@ Status SystemPath(std::string_view path, std::wstring& wide) {
   return Status::Ok();
 }
 
-Status Open(const std::string& path, DWORD access, DWORD sharing, DWORD disposition, DWORD flags,
-            const char* operation, UniqueHandle& handle) {
-  std::wstring wide;
-  if (Status status = SystemPath(path, wide); !status.ok()) return status;
-  handle = UniqueHandle(
-      CreateFileW(wide.c_str(), access, sharing, nullptr, disposition, flags, nullptr));
-  if (!handle.valid()) return LastErrorStatus(operation, path);
-  return Status::Ok();
-}
-
 NoSystem32Redirection::NoSystem32Redirection() {
   using DisableFn = BOOL(WINAPI*)(PVOID*);
   if (const auto disable = Kernel32<DisableFn>("Wow64DisableWow64FsRedirection")) {

@@ -1,5 +1,5 @@
 #pragma once
-// Paths in the form the wide file APIs take, and files opened by them.
+// Paths in the form the wide file APIs take.
 
 #include <windows.h>
 
@@ -7,7 +7,6 @@
 #include <string_view>
 
 #include "setup/platform/status.h"
-#include "setup/platform/win32/unique_handle.h"
 
 namespace setup::win32 {
 
@@ -18,10 +17,6 @@ bool IsSeparator(wchar_t c);
 // `path` as the wide APIs take it: UTF-16; a bare drive ("E:") as its root; a long absolute path
 // made full and given the "\\?\" form that lifts the length limit. Fails with kOther on a NUL.
 Status SystemPath(std::string_view path, std::wstring& wide);
-
-// CreateFileW on the path in that form; `operation` names it in a failure.
-Status Open(const std::string& path, DWORD access, DWORD sharing, DWORD disposition, DWORD flags,
-            const char* operation, UniqueHandle& handle);
 
 // A 32-bit program on 64-bit Windows sees System32 redirected to SysWOW64, so that a log under
 // SYSTEM's profile (System32\config\systemprofile, a deployment tool's %TEMP%) would land where

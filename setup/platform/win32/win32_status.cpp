@@ -32,8 +32,6 @@ StatusCode CodeFromWin32(DWORD error) {
     case ERROR_DISK_FULL:
     case ERROR_HANDLE_DISK_FULL:
       return StatusCode::kDiskFull;
-    case ERROR_HANDLE_EOF:
-      return StatusCode::kEndOfFile;
     case ERROR_CRC:
     case ERROR_READ_FAULT:
     case ERROR_WRITE_FAULT:

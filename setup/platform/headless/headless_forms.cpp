@@ -1,4 +1,4 @@
-#include "setup/platform/headless_forms.h"
+#include "setup/platform/headless/headless_forms.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "setup/platform/win32/form_window.h"
+#include "setup/platform/win32/win32_form.h"
 
 #include <commctrl.h>
 
