@@ -1,9 +1,9 @@
-// The whole install run, as a deployment tool starts it, with every file-system call of the run
-// failed in turn: before it takes effect, after it (an answer lost half way), or by throwing, as
-// where memory runs out; with each kind of failure; with files another user owns; and with locks,
-// a vanishing copy, a swapped folder and a lost log line. No tool file may be lost, nothing left
-// that was not there, no file left readable by its user alone unless named, and the last message,
-// the log and the exit status must tell the truth.
+// The whole install run, as a deployment tool starts it (install_run.h), with every file-system
+// call of the run failed in turn: before it takes effect, after it (an answer lost half way), or by
+// throwing, as where memory runs out; with each kind of failure; with files another user owns; and
+// with locks, a vanishing copy, a swapped folder and a lost log line. No tool file may be lost,
+// nothing left that was not there, no file left readable by its user alone unless named, and the
+// last message, the log and the exit status must tell the truth.
 
 #include <gtest/gtest.h>
 
@@ -19,8 +19,7 @@
 #include "setup/platform/headless/headless_forms.h"
 #include "setup/screens/setup1.h"
 #include "tests/menu_oracle.h"
-#include "tests/support/memory_file_system.h"
-#include "tests/support/test_system.h"
+#include "tests/support/install_run.h"
 #include "tests/texts.h"
 
 namespace setup::testing {
@@ -28,17 +27,6 @@ namespace {
 
 using Names = std::set<std::string>;
 
-// 作成 (8D EC 90 AC) and ツール (83 63 81 5B 83 8B) around placeholders; no line end at the end.
-const std::string kTemplate =
-    "ID_TdDraw [\x8D\xEC\x90\xAC]^C^C-vbarun \"xxxxxTessaradyne.dvb!Draw.Start\"\r\n"
-    "ID_TdDrawB [_Button(\"\x83\x63\x81\x5B\x83\x8B\", \"xxxxxTdDraw16.bmp\")]";
-// Read-only, as from a CD; the kinds are told by their endings in any case. TdExtra.mns is the
-// first-listed menu, which replaces its installed copy; TdOther.mns, like the bitmap, keeps it.
-const Files kToolFiles = {{"Tessaradyne.dvb", "new dvb"},
-                          {"TdLabel.DVB", "new label dvb"},
-                          {"TdDraw16.Bmp", "new bmp 16"},
-                          {"TdExtra.mns", "new extra menu"},
-                          {"TdOther.mns", "new other menu"}};
 const Names kKept = {"TdDraw16.Bmp", "TdOther.mns"};
 // Never moved: no tool's ending, or in a sub-folder.
 const Files kOtherFiles = {{"tool.dvbx", "x"}, {"toolmns", "m"}, {"sub.dvb/inner.dvb", "i"}};
@@ -56,11 +44,6 @@ struct Sweep {
   std::size_t runs = 0, faults = 0;
 };
 
-// The program's disk, which fails where a test says, and the log's, whose calls are not counted.
-struct Disk {
-  MemoryFileSystem memory, log;
-};
-
 // Where the installer runs from, the system directory in the ANSI code page, which gives the
 // install folder's drive, and whether another user owns the tool files.
 struct Pass {
@@ -74,38 +57,6 @@ struct Pass {
 constexpr Pass kPasses[] = {
     {"E:\\SETUP", "C:\\WINDOWS\\system32", "C:\\Tessaradyne", "C:/Tessaradyne/", false},
     {"D:\\SETUP", "D:\\\x95\x5C\x8E\xA6\\system32", "D:\\Tessaradyne", "D:/Tessaradyne/", true}};
-
-// The install run as a deployment tool starts it: shown to nobody, without its designed pauses,
-// logging beside it; `arm` readies the file system just before.
-struct Installed {
-  int exit_code = -1;
-  std::vector<std::string> said;  // the boxes as the log has them: "kind: text"
-};
-Installed Install(Disk& disk, System& system, const std::function<void()>& arm) {
-  std::unique_ptr<RunLog> log;
-  EXPECT_TRUE(RunLog::Open(disk.log, system, "E:\\setup.log", log).ok());
-  HeadlessForms forms;
-  Installed run;
-  {
-    Program program(Platform{forms, forms, system, disk.memory, log.get(), /*paced=*/false});
-    arm();
-    MainSilently(program);
-    run.exit_code = forms.Run();
-  }
-  const std::string lines = disk.log.Get("E:\\setup.log").value_or("");
-  for (std::size_t at = 0, end; (end = lines.find("\r\n", at)) != lines.npos; at = end + 2) {
-    const std::string line = lines.substr(at, end - at);
-    for (const char* kind : {"question: ", "information: ", "warning: ", "error: "})
-      if (line.starts_with(kind)) run.said.push_back(line);
-  }
-  return run;
-}
-
-// Box texts as the log keeps them: without the spaces around them.
-std::string Trimmed(const std::string& text) {
-  return text.substr(text.find_first_not_of(' '),
-                     text.find_last_not_of(' ') - text.find_first_not_of(' ') + 1);
-}
 
 struct Outcome {
   bool faulted = false;
@@ -148,14 +99,14 @@ Outcome InstallWithFault(const Pass& pass, bool reinstall, const std::string& wh
                what + " (" + failed + ") with " + std::to_string(int(fault.code)));
   ++sweep.runs;
   sweep.faults += failed.empty() ? 0 : 1;
-  if (run.said.size() != 2 || run.said[0] != "question: " + Trimmed(kStartQuestion) + " (Yes)") {
+  if (run.said.size() != 2 || run.said[0] != "question: " + LoggedBox(kStartQuestion) + " (Yes)") {
     return ADD_FAILURE() << run.said.size() << " boxes", Outcome{};
   }
   const std::string kind = run.said[1].substr(0, run.said[1].find(": "));
   const std::string said = run.said[1].substr(kind.size() + 2);
   const bool unexpected = said.starts_with(kUnexpected);
   const bool aborted = unexpected || said.ends_with(kAbort);
-  const bool incomplete = said.starts_with(Trimmed(kIncomplete));
+  const bool incomplete = said.starts_with(LoggedBox(kIncomplete));
   // A throw ends the install as an unexpected failure; only reading the template and writing the
   // menu file may stop it otherwise, each with its reason.
   EXPECT_EQ(unexpected, fault.throws && !failed.empty()) << said;
@@ -345,125 +296,6 @@ TEST(FaultSweepTest, WhatOtherProgramsDoMeanwhileCostsNothing) {
       InstallWithFault(
           pass, true, what, [&](Disk& d) { arm(d, pass.install); }, sweep);
     }
-  }
-}
-
-// Another user, who may write where a deployment tool runs the installer as SYSTEM, makes links:
-// a tool file that is one, one planted at the temporary menu's name once the leftover is gone, or
-// the install folder emptied and made one at any call. Nothing is written, moved or re-permissioned
-// where they lead, and what they stop is named.
-TEST(FaultSweepTest, NothingIsDoneThroughALink) {
-  const std::string source = "C:\\Temp\\SETUP", install = "C:\\Tessaradyne",
-                    secret = "C:\\Victim\\secret.dvb";
-  const auto run = [&](const std::function<void(MemoryFileSystem&)>& arm, bool& linked) {
-    Disk disk;
-    disk.memory.Put(source, kToolFiles);
-    disk.memory.Put(source + "\\org_TOOL", kTemplate);
-    disk.memory.Put(secret, "the victim's");
-    disk.memory.SetPermissions(secret, "the victim's own");
-    TestSystem system(source);
-    linked = false;
-    const Installed outcome = Install(disk, system, [&] { arm(disk.memory); });
-    EXPECT_EQ(disk.memory.Contents("C:\\Victim"), (Files{{"secret.dvb", "the victim's"}}));
-    EXPECT_EQ(disk.memory.Permissions(secret), "the victim's own");
-    return std::pair(outcome, std::move(disk));
-  };
-  bool linked = false;
-  {
-    SCOPED_TRACE("a tool file that is a link");
-    auto [outcome, disk] = run(
-        [&](MemoryFileSystem& m) { linked = m.MakeLink(source + "\\linked.dvb", secret); }, linked);
-    EXPECT_EQ(outcome.exit_code, kExitIncomplete);
-    EXPECT_EQ(outcome.said.back(), "warning: " + kIncomplete.substr(4) + " / linked.dvb");
-    EXPECT_TRUE(linked &&
-                disk.memory.Inspect(source + "\\linked.dvb").kind == EntryKind::kNotPlain);
-    EXPECT_EQ(disk.memory.Inspect(install + "\\linked.dvb").kind, EntryKind::kNone);
-  }
-  {
-    SCOPED_TRACE("a link planted at the temporary menu's name");
-    const std::string temporary = source + "\\TessaradyneTOOL.tmp";
-    auto [outcome, disk] = run(
-        [&](MemoryFileSystem& m) {
-          m.FailWhere(
-              [&](const std::string& call) {
-                if (call == "open-for-writing " + temporary) linked = m.MakeLink(temporary, secret);
-                return false;
-              },
-              StatusCode::kOk);
-        },
-        linked);
-    EXPECT_TRUE(linked);
-    EXPECT_EQ(outcome.exit_code, kExitAborted);
-    EXPECT_EQ(outcome.said.back(), "error: " + kUnwritable + kAbort);
-  }
-  std::size_t calls = 0, moves = 0;
-  {
-    Disk disk;  // a clean run's calls, counted
-    disk.memory.Put(source, kToolFiles);
-    disk.memory.Put(source + "\\org_TOOL", kTemplate);
-    TestSystem system(source);
-    (void)Install(disk, system, [] {});
-    calls = disk.memory.faults().calls;
-  }
-  // Each folder emptied and made a link at call n. Made before it is held, it is refused whole;
-  // nothing is read from, written to or moved in or out of it unless it is held.
-  for (const std::string& folder : {install, source}) {
-    for (std::size_t n = 1; n <= calls; ++n) {
-      std::string at;
-      SCOPED_TRACE(folder + " emptied and made a link at call " + std::to_string(n));
-      auto [outcome, disk] = run(
-          [&](MemoryFileSystem& m) {
-            m.FailWhere(
-                [&, k = std::size_t{0}](const std::string& call) mutable {
-                  if (++k != n) return false;
-                  at = call;
-                  for (const auto& [name, bytes] : m.Contents(folder))
-                    m.Erase(folder + "\\" + name);
-                  linked = m.MakeLink(folder, "C:\\Victim", /*to_folder=*/true);
-                  return false;
-                },
-                StatusCode::kOk);
-          },
-          linked);
-      EXPECT_TRUE(!linked || outcome.exit_code == kExitIncomplete ||
-                  (folder == source && outcome.exit_code == kExitAborted))
-          << outcome.exit_code;
-      if (at.find(" " + folder + "\\") != at.npos || at == "list " + folder) {
-        EXPECT_FALSE(linked) << at;
-        ++moves;
-      }
-    }
-  }
-  EXPECT_GE(moves, 2 * kToolFiles.size());
-}
-
-// Without its program the tool does nothing: an emptied distribution is no install, but a rerun
-// over a whole install repairs it.
-TEST(FaultSweepTest, AnInstallFolderWithoutTheProgramIsNoInstall) {
-  for (const bool installed_before : {false, true}) {
-    Disk disk;
-    disk.memory.Put("D:\\SETUP", {{"org_TOOL", kTemplate}, {"t.bmp", "b"}});
-    if (installed_before) disk.memory.Put("C:\\Tessaradyne\\Tessaradyne.dvb", "dvb");
-    TestSystem system;
-    const Installed run = Install(disk, system, [] {});
-    EXPECT_EQ(run.exit_code, installed_before ? kExitInstalled : kExitIncomplete);
-    EXPECT_EQ(run.said.back(), installed_before ? "information: " + Trimmed(kDone)
-                                                : "warning: " + kIncomplete.substr(4) + " / *.dvb");
-  }
-}
-
-TEST(FaultSweepTest, ASystemFolderThatCannotServeStopsTheInstallBeforeAnything) {
-  // Not to be had, or without a backslash, which would put the install folder where the
-  // installer happens to stand.
-  for (const char* system_dir : {"", "system32", "C:"}) {
-    Disk disk;
-    disk.memory.Put("D:\\SETUP", {{"org_TOOL", kTemplate}, {"t.dvb", "t"}});
-    TestSystem system("D:\\SETUP", system_dir);
-    const Installed run = Install(disk, system, [] {});
-    EXPECT_EQ(run.said.back(), "error: " + kNoSystemFolder + kAbort);
-    EXPECT_EQ(run.exit_code, kExitAborted);
-    EXPECT_EQ(disk.memory.Contents("D:\\SETUP").size(), 2u);
-    EXPECT_EQ(disk.memory.Contents("C:"), Files{});
   }
 }
 

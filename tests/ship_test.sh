@@ -58,7 +58,8 @@ repro() {
   for preset in "${presets[@]}"; do
     local exes=("$first/build/$preset/setup.exe" "$tmp/second-tree/build/$preset/setup.exe")
     sha256sum "${exes[@]}" | sed "s|$tmp/|repro: |; s|$root/|repro: this tree: |"
-    if /usr/bin/python3 "$root/tests/e2e/check_exe.py" --diff "${exes[@]}"; then
+    # Where two builds differ, cmp names the first byte; objdump -h tells its section.
+    if cmp "${exes[@]}"; then
       echo "repro: the two $preset builds are the same bytes"
     else
       failed=1

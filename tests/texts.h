@@ -27,4 +27,12 @@ inline const std::string kExtractFirst =
 inline const std::string kNobodyThere =
     "nothing installed: nobody can see or answer the screens here; /S installs silently";
 
+// A box's text as the log keeps it: without the spaces around it, its line breaks as " / ".
+inline std::string LoggedBox(const std::string& text) {
+  const std::size_t first = text.find_first_not_of(' ');
+  std::string line = text.substr(first, text.find_last_not_of(' ') + 1 - first);
+  for (std::size_t at; (at = line.find("\r\n")) != std::string::npos;) line.replace(at, 2, " / ");
+  return line;
+}
+
 }  // namespace texts

@@ -2,8 +2,7 @@
 """Checks a built setup.exe: kind, imports, hardening, manifest, version resource, size; one line
 each.
 Usage: check_exe.py setup.exe --version 4.0.0 [--bits 32] [--max-kb 256]
-         (the version of CMake's project; --bits 32 for the i686 build, 64 by default)
-       check_exe.py --diff first.exe second.exe   (where two builds first differ, if they do)"""
+         (the version of CMake's project; --bits 32 for the i686 build, 64 by default)"""
 import re, sys  # noqa: E401
 
 import pefile
@@ -45,17 +44,6 @@ def version_info(pe):
         for table in info.StringTable if info.Key == b"StringFileInfo" else []:
             got.update((k.decode(), v.decode()) for k, v in table.entries.items())
     return got
-
-
-def diff(first, second):
-    a, b = open(first, "rb").read(), open(second, "rb").read()
-    at = next((i for i, (x, y) in enumerate(zip(a, b)) if x != y), min(len(a), len(b)))
-    section = pefile.PE(data=a, fast_load=True).get_section_by_offset(at)
-    where = section.Name.rstrip(b"\0").decode() if section else \
-        "no section (headers or what follows the sections)"
-    if a != b:
-        print(f"FAIL  builds differ from offset {at:#x} on, in {where}; sizes {len(a)} {len(b)}")
-    return int(a != b)
 
 
 def main(args):
@@ -116,4 +104,4 @@ def main(args):
 
 
 if __name__ == "__main__":
-    sys.exit(diff(*sys.argv[2:4]) if sys.argv[1] == "--diff" else main(sys.argv[1:]))
+    sys.exit(main(sys.argv[1:]))

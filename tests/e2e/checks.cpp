@@ -86,11 +86,11 @@ bool FollowRun(Ctx& c, const Step& s) {
   const auto watch = [&] {
     // A scanner lets go of a tool file half a second into deployment, which starts after the
     // menu step's one-second pause.
-    if ((c.s.prep & kBriefLock) && tool_menu && GetTickCount64() > tool_menu + 1500) c.held.clear();
-    if (s.a && entries == 2 && !closer.joinable())
+    if (c.brief_lock && tool_menu && GetTickCount64() > tool_menu + 1500) c.held.clear();
+    if (s.op != kRun && entries == 2 && !closer.joinable())
       closer = std::thread([&, w = c.form] {
         // The screens' activation message, as any program can post it.
-        if (s.a == 2) return (void)PostMessageW(w, WM_APP + 1, 0, 0);
+        if (s.op == kRunActivating) return (void)PostMessageW(w, WM_APP + 1, 0, 0);
         PostMessageW(w, WM_SYSCOMMAND, SC_CLOSE, 0);
         Ask(w, WM_CLOSE, 0, 0, 10000);
         session = (long long)Ask(w, WM_QUERYENDSESSION, 0, 0, 10000).value_or(-1);
@@ -109,7 +109,8 @@ bool FollowRun(Ctx& c, const Step& s) {
   sampler.request_stop();
   sampler.join();
   if (closer.joinable()) closer.join();
-  c.Check(s.a != 1 || !session, F("WM_QUERYENDSESSION while busy answered %lld", session.load()));
+  c.Check(s.op != kRunClosing || !session,
+          F("WM_QUERYENDSESSION while busy answered %lld", session.load()));
   c.Shows(statuses == "|" + kStatuses + (s.text ? "" : kLastStatus), "status texts " + statuses);
   c.Check(values == kValues + (s.text ? "" : kLastValue), "progress values " + values);
   c.Check(s.text || took >= 6990, F("the run took %.0f ms", took));
@@ -142,9 +143,9 @@ bool CheckFiles(Ctx& c, bool installed) {
     c.Shows(got.value_or(Files{}) == want, names + wanted);
   }
   // Nothing written, moved or re-permissioned through a link; the link itself stays a link.
-  c.Check(!(c.s.prep & (kLinkedTool | kLinkedLog)) ||
-              (Read(kVictim) == kVictims && Folder(kElsewhere) == Files{{"victim", kVictims}}),
-          "the file a link leads to changed");
+  c.Check(
+      !c.victim || (Read(kVictim) == kVictims && Folder(kElsewhere) == Files{{"victim", kVictims}}),
+      "the file a link leads to changed");
   c.Check(!(c.s.prep & kLinkedTool) || IsLink(c.dir / "linked.dvb"),
           "the linked .dvb is no longer a link in the source folder");
   return true;  // the steps after it go on
@@ -155,14 +156,9 @@ bool CheckFiles(Ctx& c, bool installed) {
 // the cause of a file not placed may be anything), the last box and the exit status. A '*' in
 // a line wanted stands for anything.
 bool CheckLog(Ctx& c, const Step& s) {
-  const auto box = [](const string& text) {
-    string line = text.substr(4, text.find_last_not_of(' ') - 3);
-    for (size_t at; (at = line.find("\r\n")) != string::npos;) line.replace(at, 2, " / ");
-    return line;
-  };
   std::vector<string> got,
       want = {"Tessaradyne setup *: from " + Utf8(c.dir.wstring()) + " to C:\\Tessaradyne",
-              "question: " + box(kStartQuestion) + " (Yes)",
+              "question: " + LoggedBox(kStartQuestion) + " (Yes)",
               s.text ? "error: " + *s.text : "menu: " + kMenu + " written"};
   if (s.b) want = {want[0], *s.text};
   std::set<string> tools = {kMenu};
@@ -175,8 +171,8 @@ bool CheckLog(Ctx& c, const Step& s) {
                        : "placed: " + name);
   std::sort(want.begin() + (s.b ? 2 : 3), want.end());
   if (!s.text)
-    want.push_back(c.unplaced.empty() ? "information: " + box(kDone)
-                                      : "warning: " + box(Incomplete(c)));
+    want.push_back(c.unplaced.empty() ? "information: " + LoggedBox(kDone)
+                                      : "warning: " + LoggedBox(Incomplete(c)));
   want.push_back(F("exit: %lld", s.a));
   const string log = Read(c.log_file).value_or("");
   for (size_t at = 0, end; (end = log.find("\r\n", at)) != string::npos; at = end + 2)

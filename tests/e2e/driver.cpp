@@ -37,7 +37,7 @@ int wmain(int argc, wchar_t** argv) {
     // Wine set up for it, and the Win32 layer's checks, which run.sh runs on their own; the
     // package runs them all.
     const std::wstring only = L"," + opt[L"only"] + L",", part = opt[L"part"] + L"1/1";
-    if (only == L",," ? (!package && (s.prep & (kPlant | kNoSetup))) ||
+    if (only == L",," ? (!package && ((s.needs & kPlantable) || (s.prep & kNoSetup))) ||
                             (&s - rows.data()) % (part[2] - L'0') != part[0] - L'1'
                       : only.find(L"," + Wide(s.name) + L",") == std::wstring::npos)
       continue;
@@ -53,11 +53,7 @@ int wmain(int argc, wchar_t** argv) {
       TerminateProcess(c.p.get(), 99) && ExitCode(c.p, 5000);
     c.held.clear();
     for (const auto& undo : c.undo) undo();
-    // A link in C:\Tessaradyne's place goes itself, never what it leads to.
-    if (s.prep & kLink) Host("rm", {L"-f", kInstall}, [] { return !fs::exists(kInstall); });
     if (!(s.prep & kNoSetup)) Remove(kInstall);
-    if (s.prep & kSystem32Log) Remove(c.log_file.parent_path());
-    if (s.prep & kContrast) Contrast(false);
     std::printf("%s %s (%.1f s)\n", c.fails.empty() ? "PASS" : "FAIL", s.name,
                 (double(GetTickCount64()) - start) / 1000);
     for (const string& f : c.fails) std::printf("  - %s\n", f.c_str());

@@ -50,38 +50,12 @@ string F(const char* format, A... args) {
   return text;
 }
 
-// Steps, which Do (steps.cpp) carries out; a and b are numbers, text a message:
-//   kScreen      a: 0 the agreement screen (design, 48 rows, 次へ disabled), 1 the
-//                confirmation screen (design, blue sentence, focus on 開始), 2 the progress
-//                screen under the start question
-//   kClick       a: control
-//   kEnabled     a: control, b: 1 enabled or 0 disabled
-//   kKey         a: key, b: control focused afterwards or -1; a held Enter when a is 0, on the
-//                open box if there is one
-//   kBox         text, b: icon (buttons go with it); a: 1 any owner and text only a beginning
-//   kAnswer      a: button of the open box
-//   kRun         Yes, then the run to its last box, answered OK; a: 1 try to close it meanwhile,
-//                2 post the screens' activation message meanwhile; text: the abort message it
-//                ends with instead of the outcome's
-//   kPost kSend  a: message, b: wParam, posted or sent to the screen; a sent one but
-//                WM_ENDSESSION must be answered TRUE
-//   kEndLoop     WM_QUIT to the screen's thread
-//   kSecond      a second setup.exe from another copy leaves at once with 1618, showing nothing and
-//                bringing the first to the front; a: 1 silently, leaving the first where it is
-//   kExit        a: exit status; no further window may be left open instead
-//   kQuiet       a: exit status, reached well within the run's designed pauses, with no window of
-//                the process at any moment
-//   kLog         a: exit status; the log holds the run's lines; text: the abort message it ends
-//                with instead of the outcome's, or with b: 1 the one line of a run that did nothing
-//   kInstalled   files where the outcome puts them
-//   kUntouched   nothing written anywhere
-//   kMarkers     no planted DLL loaded beyond those a one-window program loads
-//   kPlatform    the program's Win32 layer on its own (win32_layer_checks.cpp)
-//   kCall        the step's own check
+// A step of a scenario, which Do (steps.cpp) carries out: an action or a check. The table reads
+// them through the makers below; a and b are numbers, text a message.
 // clang-format off
-enum Op { kScreen, kClick, kEnabled, kKey, kBox, kAnswer, kRun, kPost, kSend,
-          kEndLoop, kSecond, kExit, kQuiet, kLog, kInstalled, kUntouched, kMarkers, kPlatform,
-          kCall };
+enum Op { kScreen, kClick, kEnabled, kKey, kHeldEnter, kBox, kAnswer, kRun, kRunClosing,
+          kRunActivating, kPost, kSend, kEndLoop, kSecond, kExit, kQuiet, kLog, kInstalled,
+          kUntouched, kMarkers, kPlatform, kCall };
 // clang-format on
 
 struct Ctx;
@@ -93,23 +67,108 @@ struct Step {
 };
 using Steps = std::vector<Step>;
 
-// Preparations, which Prepare (steps.cpp) makes: no template; a folder where the menu file goes,
-// so it cannot be put there; an older install in C:\Tessaradyne; three .dvb files held without
-// delete sharing for the whole run; org_TOOL held open for writing, shared for reading; the
-// distribution on another file system with its tool files read-only; C:\Tessaradyne a host
-// symbolic link; DLLs named like system ones beside setup.exe; the one-setup mutex held by the
-// driver; high-contrast colours; a .dvb held without delete sharing until deployment has started;
-// /S, /log= beside the distribution, /bogus; an event holding the one-setup mutex's name; the
-// distribution in C:\Tessaradyne itself, started there; the log in a new folder of the real
-// System32, which a 32-bit program sees only without redirection; a .dvb that is a host symbolic
-// link to a file elsewhere on C:; the /log= path such a link.
+// A screen appears as its layout table designs it: 0 the agreement (48 rows, 次へ disabled), 1 the
+// confirmation (blue sentence, focus on 開始), 2 the progress screen under the start question.
+inline Step Screen(int n) {
+  return {kScreen, n};
+}
+inline Step Click(int control) {
+  return {kClick, control};
+}
+inline Step Enabled(int control, bool enabled) {
+  return {kEnabled, control, enabled};
+}
+// A key typed into the window in front, leaving the focus on `focused`; -1: the window goes.
+inline Step Key(int vk, int focused = -1) {
+  return {kKey, vk, focused};
+}
+// Enter held down (the repeat bit), which presses nothing, on the open box if there is one.
+inline Step HeldEnter() {
+  return {kHeldEnter};
+}
+// The open box: titled SETUP, reading `text`, with `icon` ('-' none, with Yes and No; 'i', 'w' or
+// 'e' with OK), owned by its screen. BoxStarting takes any owner and the text as a beginning.
+inline Step Box(const string& text, char icon) {
+  return {kBox, 0, icon, &text};
+}
+inline Step BoxStarting(const string& text, char icon) {
+  return {kBox, 1, icon, &text};
+}
+inline Step Answer(int button) {
+  return {kAnswer, button};
+}
+// Yes, then the run to its last box, answered OK: the outcome's box, or the abort message.
+inline Step Run(const string* abort = nullptr) {
+  return {kRun, 0, 0, abort};
+}
+// The same while the close box, WM_CLOSE and WM_QUERYENDSESSION try to end it.
+inline Step RunTryingToClose() {
+  return {kRunClosing};
+}
+// The same with the screens' activation message posted from outside while the bar stands at 10.
+inline Step RunWithActivationPosted() {
+  return {kRunActivating};
+}
+// A message posted or sent to the screen; a sent one but WM_ENDSESSION must be answered TRUE.
+inline Step Post(UINT message, WPARAM wp = 0) {
+  return {kPost, message, (long long)wp};
+}
+inline Step Send(UINT message, WPARAM wp = 0) {
+  return {kSend, message, (long long)wp};
+}
+inline Step EndLoop() {
+  return {kEndLoop};
+}  // WM_QUIT to the screen's thread
+// A second setup.exe from another copy leaves at once with 1618, showing nothing, and brings the
+// first to the front; silently (/S), it leaves the first where it is.
+inline Step Second(bool silently = false) {
+  return {kSecond, silently};
+}
+// The exit status; no further window may be left open instead.
+inline Step Exits(int code) {
+  return {kExit, code};
+}
+// The exit status, well within the run's designed pauses, with no window of the process at any
+// moment.
+inline Step QuietlyExits(int code) {
+  return {kQuiet, code};
+}
+// The log holds the run's lines and the exit status; with `abort`, the run ends with that message.
+inline Step Logs(int code, const string* abort = nullptr) {
+  return {kLog, code, 0, abort};
+}
+// The log holds its first line, `line` and the exit status: the run did nothing.
+inline Step LogsOnly(int code, const string& line) {
+  return {kLog, code, 1, &line};
+}
+inline Step Installed() {
+  return {kInstalled};
+}  // files where the outcome puts them
+inline Step Untouched() {
+  return {kUntouched};
+}  // nothing written anywhere
+// No planted DLL loaded beyond those a one-window program loads.
+inline Step Markers() {
+  return {kMarkers};
+}
+// The program's Win32 layer on its own (win32_layer_checks.cpp).
+inline Step Platform() {
+  return {kPlatform};
+}
+inline Step Call(bool (*check)(Ctx&)) {
+  return {kCall, 0, 0, nullptr, check};
+}
+
+// Preparations that Prepare (steps.cpp) makes, each for several scenarios; a scenario's own go in
+// an arrange function beside its row. No template; an older install in C:\Tessaradyne; three .dvb
+// files held without delete sharing for the whole run; the distribution on another file system
+// with its tool files read-only; no setup.exe at all; /S, /log= beside the distribution, /bogus;
+// the distribution in C:\Tessaradyne itself, started there; a .dvb that is a second name of a
+// file elsewhere on C:.
 // clang-format off
-enum Prep : unsigned { kNoOrgTool = 1, kMenuBlocked = 2, kOld = 4, kLocked = 16,
-                       kHeldTemplate = 32, kCrossDrive = 64, kLink = 128, kPlant = 256,
-                       kNoSetup = 512, kMutex = 1024, kContrast = 2048, kBriefLock = 4096,
-                       kSilent = 8192, kLogged = 16384, kBogus = 32768,
-                       kSquat = 1 << 17, kInPlace = 1 << 18, kSystem32Log = 1 << 19,
-                       kLinkedTool = 1 << 20, kLinkedLog = 1 << 21 };
+enum Prep : unsigned { kNoOrgTool = 1, kOld = 2, kLocked = 4, kCrossDrive = 8, kNoSetup = 16,
+                       kSilent = 32, kLogged = 64, kBogus = 128, kInPlace = 256,
+                       kLinkedTool = 512 };
 // clang-format on
 
 // What a scenario needs of the system it runs on; without it, it is skipped with a line saying
@@ -143,6 +202,8 @@ struct Ctx {
                                      // windowed program loads
   std::vector<Handle> held;
   std::vector<std::function<void()>> undo;  // what arrange did outside the work folder, undone
+  bool brief_lock = false;  // the held files are let go half a second into deployment
+  bool victim = false;      // someone else's file, which a link leads to, must stay as it was
   Handle p;
   int show = -1;            // the show state setup.exe is started with, if any
   std::wstring desktop;     // the desktop setup.exe is started on, if not the driver's
@@ -182,12 +243,16 @@ std::optional<string> Read(const fs::path& path);
 bool Write(const fs::path& path, const string& bytes);
 std::optional<Files> Folder(const fs::path& folder);
 bool Lay(const fs::path& folder, const Files& files);
+bool Exists(const fs::path& path);
 bool IsKind(const string& name, const char* ending);
 bool IsTool(const string& name);
 bool IsLink(const fs::path& path);
 DWORD ReparseTag(const fs::path& path);
 bool Remove(const fs::path& path);
 bool SetJunction(const fs::path& folder, const fs::path& target);
+bool SecondName(const fs::path& at);
+string Dacl(const fs::path& path);
+bool SetDacl(const fs::path& path, const wchar_t* dacl);
 // checks.cpp
 bool CheckBox(Ctx& c, const string& text, char icon, bool loose = false);
 bool FollowRun(Ctx& c, const Step& s);
@@ -197,18 +262,22 @@ bool Arrive(Ctx& c, long long screen);
 // steps.cpp
 bool Prepare(Ctx& c);
 bool Do(Ctx& c, const Step& s);
+void Hold(Ctx& c, const string& name, DWORD access, DWORD sharing);
+std::set<string> TakeMarkers(const fs::path& dir);
 HDESK HiddenDesktop();
 HDESK OtherDesktop();
 inline constexpr const wchar_t* kOtherDesktop = L"tessaradyne-e2e";
 void Contrast(bool on);
 // scenarios.cpp, windows_only.cpp
 Steps operator+(Steps a, const Steps& b);
-extern const Steps kToConfirmation, kToQuestion, kInstalls, kLeft;
+extern const Steps kToConfirmation, kToQuestion, kInstalls, kLeft, kFailed, kRefused;
 extern const std::vector<Scenario> kScenarios;
 std::vector<Scenario> WindowsOnly();
+// needs.cpp
+string SkipReason(const Scenario& s);
 // package.cpp
+bool Claim(const fs::path& folder);
 bool PackageBegin();
 bool PackageEnd();
-string SkipReason(const Scenario& s);
 fs::path RealSystem32();
 }  // namespace e2e

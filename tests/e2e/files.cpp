@@ -5,7 +5,9 @@
 #include "setup/platform/win32/unique_handle.h"
 
 #include "tests/e2e/driver.h"
-// After windows.h, which it builds on.
+// After windows.h, which they build on.
+#include <aclapi.h>
+#include <sddl.h>
 #include <winioctl.h>
 
 namespace e2e {
@@ -63,6 +65,10 @@ bool Remove(const fs::path& path) {
   return RemoveDirectoryW(at.c_str());
 }
 
+bool Exists(const fs::path& path) {
+  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
 bool IsKind(const string& name, const char* ending) {
   return name.size() >= 4 && lstrcmpiA(name.c_str() + name.size() - 4, ending) == 0;
 }
@@ -78,6 +84,37 @@ bool IsLink(const fs::path& path) {
   BY_HANDLE_FILE_INFORMATION info{};
   return GetFileInformationByHandle(file.get(), &info) &&
          ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || info.nNumberOfLinks > 1);
+}
+
+// Another name of someone else's file, C:\elsewhere\victim: Wine shows no symbolic link to a file
+// as one, but a hard link it does, as a file of two names.
+bool SecondName(const fs::path& at) {
+  return Lay(kElsewhere, {{"victim", kVictims}}) &&
+         CreateHardLinkW(at.c_str(), kVictim.c_str(), nullptr) && IsLink(at);
+}
+
+// The file's DACL in the security descriptor language ("D:P(A;;FA;;;OW)"); "none" where it cannot
+// be read. Wine keeps none: it shows one made from the file's mode bits.
+string Dacl(const fs::path& path) {
+  PSECURITY_DESCRIPTOR sd = nullptr;
+  wchar_t* text = nullptr;
+  GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                        nullptr, nullptr, &sd);
+  ConvertSecurityDescriptorToStringSecurityDescriptorW(sd, SDDL_REVISION_1,
+                                                       DACL_SECURITY_INFORMATION, &text, nullptr);
+  const string dacl = text != nullptr ? Utf8(text) : "none";
+  LocalFree(text);
+  LocalFree(sd);
+  return dacl;
+}
+
+bool SetDacl(const fs::path& path, const wchar_t* dacl) {
+  PSECURITY_DESCRIPTOR sd = nullptr;
+  const bool set =
+      ConvertStringSecurityDescriptorToSecurityDescriptorW(dacl, SDDL_REVISION_1, &sd, nullptr) &&
+      SetFileSecurityW(path.c_str(), DACL_SECURITY_INFORMATION, sd);
+  LocalFree(sd);
+  return set;
 }
 
 // The reparse point's tag, as a listing gives it; 0 for none.

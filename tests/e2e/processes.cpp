@@ -70,34 +70,40 @@ string Named(HWND w) {
   return w ? Name(w, true) + " [" + Name(w) + "]" : "none";
 }
 
+// A named function, not a lambda: the system calls it with its own calling convention, which
+// differs from C++'s on 32-bit Windows.
+BOOL CALLBACK TakeIf(HWND w, LPARAM search) {
+  auto& [want, found] =
+      *reinterpret_cast<std::pair<const std::function<bool(HWND)>*, HWND>*>(search);
+  return !(*want)(w) || (found = w, FALSE);
+}
+
+// The first top-level window on the desktop (the driver's own when none) that `want` takes.
+HWND FindWhere(HDESK desktop, const std::function<bool(HWND)>& want) {
+  std::pair<const std::function<bool(HWND)>*, HWND> search{&want, nullptr};
+  EnumDesktopWindows(desktop, TakeIf, reinterpret_cast<LPARAM>(&search));
+  return search.second;
+}
+
+bool IsOf(HWND w, const Handle& p) {
+  DWORD owner = 0;
+  GetWindowThreadProcessId(w, &owner);
+  return owner == GetProcessId(p.get());
+}
+
 // A top-level window of the process, visible unless `hidden` too, with the class and title (any
 // when empty), but none of `except`.
 HWND FindTop(const Handle& p, const string& cls, const string& title, const std::set<HWND>& except,
              bool hidden) {
-  for (HWND w = GetWindow(GetDesktopWindow(), GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT)) {
-    DWORD owner = 0;
-    GetWindowThreadProcessId(w, &owner);
-    if (owner == GetProcessId(p.get()) && (hidden || IsWindowVisible(w)) && !except.contains(w) &&
-        (cls.empty() || Name(w, true) == cls) && (title.empty() || Name(w) == title))
-      return w;
-  }
-  return nullptr;
-}
-
-// A named function, not a lambda: the system calls it with its own calling convention, which
-// differs from C++'s on 32-bit Windows.
-BOOL CALLBACK TakeIfOf(HWND w, LPARAM found) {
-  auto& [process, window] = *reinterpret_cast<std::pair<DWORD, HWND>*>(found);
-  DWORD owner = 0;
-  GetWindowThreadProcessId(w, &owner);
-  return owner != process || (window = w, FALSE);
+  return FindWhere(nullptr, [&](HWND w) {
+    return IsOf(w, p) && (hidden || IsWindowVisible(w)) && !except.contains(w) &&
+           (cls.empty() || Name(w, true) == cls) && (title.empty() || Name(w) == title);
+  });
 }
 
 // A top-level window of the process on another desktop, shown or not.
 HWND FindOn(HDESK desktop, const Handle& p) {
-  std::pair<DWORD, HWND> found{GetProcessId(p.get()), nullptr};
-  EnumDesktopWindows(desktop, TakeIfOf, reinterpret_cast<LPARAM>(&found));
-  return found.second;
+  return FindWhere(desktop, [&](HWND w) { return IsOf(w, p); });
 }
 
 HWND WaitTop(const Handle& p, const string& cls, const string& title) {

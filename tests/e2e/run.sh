@@ -4,12 +4,17 @@
 # Wine prefix and an X display of its own: code page 932 at 96 dpi in lanes 1 and 2; in lane 3
 # the planted DLLs, the other builds of setup.exe, code page 1252, 144 dpi and the Win32 layer's
 # own checks on both code pages; in lane 32, given a 32-bit build, every scenario on the 32-bit
-# setup.exe, driven by the 32-bit driver beside the 32-bit planted DLLs, under 32-bit Wine.
+# setup.exe, driven by the 32-bit driver beside the 32-bit planted DLLs, under 32-bit Wine; in
+# the package lane, the build's end-to-end package started as a person starts it on a Windows PC:
+# unzipped into a folder of its own and run.cmd run by cmd, on code page 932. That lane passes when
+# run.cmd exits with 0 after its summary line, gives a reason for each scenario it skips, and
+# leaves drives C:, D: and E: and the package's folder as it found them.
 #
 # Usage: tests/e2e/run.sh <build-dir> [<32-bit build-dir>]
-#          (presets mingw and mingw-i686, targets setup and e2e_programs)
-#   E2E_LANES        the lanes to run, "1 2 3 32" by default; E2E_LANES=32 runs the 32-bit lane
-#                    alone (it fails then where 32-bit Wine cannot run, having passed nothing)
+#          (presets mingw and mingw-i686, targets setup, e2e_programs and e2e_package)
+#   E2E_LANES        the lanes to run, "1 2 3 32 package" by default; E2E_LANES=32 runs the
+#                    32-bit lane alone (it fails then where 32-bit Wine cannot run, having passed
+#                    nothing)
 #   E2E_EXTRA_SETUP, E2E_EXTRA_SETUP32
 #                    other builds of setup.exe, ':'-separated, for the happy path in lane 3 and in
 #                    lane 32
@@ -18,7 +23,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source=scripts/wine-session.sh
 source "$here/../../scripts/wine-session.sh"
 e2e_begin "${1:?usage: tests/e2e/run.sh <build-dir> [<32-bit build-dir>]}"
-lanes=" ${E2E_LANES:-1 2 3 32} "
+lanes=" ${E2E_LANES:-1 2 3 32 package} "
 if [[ $lanes == *" 32 "* ]]; then
   if [ -z "${2:-}" ]; then
     lanes=${lanes/ 32 / } skipped="no 32-bit build given"
@@ -99,6 +104,31 @@ lane32() {
   planted
   happy "${E2E_EXTRA_SETUP32:-}"
   platform
+}
+lanepackage() {
+  local package=${WINEPREFIX%/prefix}/unzipped status=0
+  mkdir "$package" && unzip -q "$E2E_BUILD"/tessaradyne-e2e-*.zip -d "$package"
+  drives() {
+    local d
+    for d in "$WINEPREFIX/drive_c" "$E2E_D" "$(readlink "$WINEPREFIX/dosdevices/e:")" "$package"; do
+      (cd "$d" && find . | sort)
+    done
+  }
+  local before out=$E2E_TMP/package.out
+  before=$(drives)
+  SECONDS=0
+  # Into a file, as the driver's output; its lines end in CR LF, as on Windows.
+  (cd "$package" && LOCPATH=$E2E_TMP/locales LC_ALL=ja_JP.UTF-8 wine cmd /c run.cmd) \
+    </dev/null >"$out.crlf" 2>"$WINEPREFIX.err" || status=$?
+  tr -d '\r' <"$out.crlf" | tee "$out"
+  echo "package: run.cmd exited with $status after $SECONDS s"
+  [ "$status" -eq 0 ] || echo "FAIL package: run.cmd exited with $status"
+  tail -n1 "$out" | grep -qE '^e2e: [0-9]+ passed, 0 failed(, [0-9]+ skipped)?$' ||
+    echo "FAIL package: no summary line at the end"
+  ! grep -E '^SKIP' "$out" | grep -vqE '^SKIP [a-z0-9-]+: .+' ||
+    echo "FAIL package: a scenario skipped without a reason"
+  diff <(echo "$before") <(drives) ||
+    echo "FAIL package: the run left the drives or the package's folder changed"
 }
 # Each lane's log ends with the time it took.
 for n in $lanes; do

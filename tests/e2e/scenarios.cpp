@@ -1,4 +1,5 @@
-// The scenarios, a row each: a preparation and steps, as driver.h describes them.
+// The scenarios, a row each: the preparations they share, their own (an arrange function beside
+// the row) and steps, as driver.h describes them.
 
 #include "tests/e2e/driver.h"
 
@@ -8,15 +9,92 @@ Steps operator+(Steps a, const Steps& b) {
   return a;
 }
 
+namespace {
 const string kNoTemplateBox = kNoTemplate + kAbort, kUnwritableBox = kUnwritable + kAbort;
 const string kUnknownArgument = "不明な引数です: /bogus";
-// The log keeps a box's line breaks as " / ".
-const string kExtractFirstLine = [] {
-  string line = kExtractFirst;
-  return line.replace(line.find("\r\n"), 2, " / ");
-}();
+const string kExtractFirstLine = LoggedBox(kExtractFirst);
 
-namespace {
+// A folder where TessaradyneTOOL.mns goes, so that the menu file cannot be put there.
+void BlockMenuFile(Ctx& c) {
+  c.Check(fs::create_directory(c.dir / kMenu) && Write(c.dir / kMenu / "keep.txt", "keep"),
+          "could not put a folder where the menu file goes");
+  c.before = Folder(c.dir).value_or(Files{});
+}
+
+// org_TOOL held open for writing, shared for reading, as an editor holds it.
+void HoldTemplate(Ctx& c) {
+  Hold(c, "org_TOOL", GENERIC_WRITE, FILE_SHARE_READ);
+}
+
+// A .dvb held without delete sharing, as a scanner does, let go half a second into deployment.
+void LockBriefly(Ctx& c) {
+  c.brief_lock = true;
+  for (const auto& [name, bytes] : c.before)
+    if (IsKind(name, ".dvb"))
+      return Hold(c, name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE);
+}
+
+// C:\Tessaradyne a symbolic link made on the host, which Wine shows as a reparse point: nothing
+// may be placed through it.
+void LinkInstallFolder(Ctx& c) {
+  for (const auto& [name, bytes] : c.before)
+    if (IsTool(name)) c.unplaced.insert(name);
+  c.unplaced.insert(kMenu);
+  const auto linked = [] { return GetFileAttributesW(kInstall.c_str()) == 0x410; };  // folder, link
+  c.Check(fs::create_directory(kElsewhere) && Host("ln", {L"-s", kElsewhere, kInstall}, linked),
+          "C:\\Tessaradyne does not show as a link (a reparse point)");
+  c.undo.push_back([] { Host("rm", {L"-f", kInstall}, [] { return !fs::exists(kInstall); }); });
+}
+
+// DLLs named like system ones beside setup.exe. The probe loads version.dll the unhardened way:
+// its marker shows the plant works here. A one-window program shows which ones Wine's own start-up
+// loads for any program; what setup.exe loads itself from System32 never counts as Wine's doing.
+void PlantDlls(Ctx& c) {
+  const fs::path programs = opt[L"programs"];
+  Files planted = Folder(programs / "planted").value_or(Files{});
+  for (const char* name : {"dll_probe.exe", "minimal_window.exe"})
+    planted[name] = Read(programs / name).value_or("");
+  for (const auto& [name, bytes] : planted) c.Check(Write(c.dir / name, bytes), "no " + name);
+  ExitCode(Start(c.dir / "dll_probe.exe"), 20000);
+  c.Check(TakeMarkers(c.dir).contains("version.dll"), "no planted DLL loaded");
+  ExitCode(Start(c.dir / "minimal_window.exe", L" quit"), 9999);
+  c.floor = TakeMarkers(c.dir);
+  for (const char* own : {"comctl32.dll", "uxtheme.dll", "dwmapi.dll", "msimg32.dll"})
+    c.floor.erase(own);
+  c.before = Folder(c.dir).value_or(Files{});
+}
+
+// The one-setup mutex held by the driver, or an event holding its name.
+void HoldGuard(Ctx& c) {
+  c.held.emplace_back(CreateMutexW(0, 0, L"Global\\Kestrelwin.Tessaradyne.Setup"));
+}
+void SquatGuardName(Ctx& c) {
+  c.held.emplace_back(CreateEventW(0, 0, 0, L"Global\\Kestrelwin.Tessaradyne.Setup"));
+}
+
+void HighContrast(Ctx& c) {
+  Contrast(true);
+  c.undo.push_back([] { Contrast(false); });
+}
+
+// The log in a new folder of the real System32, which a 32-bit program sees only without
+// redirection and a 32-bit driver reaches as Sysnative.
+void LogInSystem32(Ctx& c) {
+  wchar_t windows[MAX_PATH];
+  GetSystemWindowsDirectoryW(windows, MAX_PATH);
+  c.log = fs::path(windows) / L"system32" / L"tessaradyne-e2e" / L"setup.log";
+  const fs::path folder = RealSystem32() / L"tessaradyne-e2e";
+  fs::create_directories(folder);
+  c.log_file = folder / L"setup.log";
+  fs::remove(c.log_file);
+  c.undo.push_back([folder] { Remove(folder); });
+}
+
+// The /log= path a second name of someone else's file.
+void LinkLog(Ctx& c) {
+  c.Check(SecondName(c.log) && (c.victim = true), "the log is no second name of another file");
+}
+
 // On a window station of the driver's own, which nobody sees (its flags lack WSF_VISIBLE), as in
 // session 0.
 void OnHiddenStation(Ctx& c) {
@@ -40,98 +118,98 @@ void LeaveSetupAlone(Ctx& c) {
 }  // namespace
 
 // clang-format off
-const Steps kToConfirmation = {{kScreen, 0}, {kClick, kAgree}, {kEnabled, kNext, 1},
-    {kClick, kDisagree}, {kEnabled, kNext, 0}, {kClick, kAgree}, {kEnabled, kNext, 1},
-    {kClick, kNext}, {kScreen, 1}};
-const Steps kToQuestion = kToConfirmation + Steps{{kClick, kStart}, {kScreen, 2}};
-const Steps kInstalls = {{kRun}, {kExit, 0}, {kInstalled}}, kLeft = {{kExit, 2}, {kUntouched}},
-    kFailed = {{kExit, 1}, {kUntouched}};
-const Steps kNobodyAnswers = {{kQuiet, 1}, {kUntouched}, {kLog, 1, 1, &kNobodyThere}};
-const Step kQuestion = {kBox, 0, '-', &kStartQuestion}, kLeaveBox = {kBox, 0, '-', &kLeaveQuestion};
+const Steps kToConfirmation = {Screen(0), Click(kAgree), Enabled(kNext, true), Click(kDisagree),
+    Enabled(kNext, false), Click(kAgree), Enabled(kNext, true), Click(kNext), Screen(1)};
+const Steps kToQuestion = kToConfirmation + Steps{Click(kStart), Screen(2)};
+const Steps kInstalls = {Run(), Exits(0), Installed()}, kLeft = {Exits(2), Untouched()},
+    kFailed = {Exits(1), Untouched()}, kRefused = {Run(), Exits(3), Installed()};
+namespace {
+const Steps kNobodyAnswers = {QuietlyExits(1), Untouched(), LogsOnly(1, kNobodyThere)};
+const Steps kSilentInstall = {QuietlyExits(0), Installed(), Logs(0)};
+const Steps kAnotherSetup = {Box(kAlreadyRunning, 'i'), Answer(IDOK), Exits(1618), Untouched()};
+const Step kQuestion = Box(kStartQuestion, '-'), kLeaveBox = Box(kLeaveQuestion, '-');
 // Tab order over enabled buttons only, never the list; Esc and a held Enter do nothing, on the
 // screens and on the questions.
-const Steps kKeyboard = Steps{{kScreen, 0}, {kKey, VK_ESCAPE, kLeave}, {kKey, VK_TAB, kAgree},
-    {kKey, VK_TAB, kDisagree}, {kKey, VK_TAB, kLeave}, {kKey, kShiftTab, kDisagree},
-    {kKey, VK_ESCAPE, kDisagree}, {kKey, kShiftTab, kAgree}, {kKey, VK_RETURN, kAgree},
-    {kEnabled, kNext, 1}, {kKey, VK_TAB, kDisagree}, {kKey, VK_TAB, kNext},
-    {kKey, VK_TAB, kLeave}, {kKey, kShiftTab, kNext}, {kKey, kShiftTab, kDisagree},
-    {kKey, VK_SPACE, kDisagree}, {kEnabled, kNext, 0}, {kKey, kShiftTab, kAgree},
-    {kKey, VK_SPACE, kAgree}, {kEnabled, kNext, 1}, {kKey, VK_TAB, kDisagree},
-    {kKey, VK_TAB, kNext}, {kKey, 0, 0}, {kKey, VK_RETURN, -1}, {kScreen, 1},
-    {kKey, VK_TAB, kQuit}, {kKey, VK_TAB, kStart}, {kKey, kShiftTab, kQuit},
-    {kKey, VK_ESCAPE, kQuit}, {kKey, 0, 0}, {kKey, VK_RETURN, -1}, kLeaveBox, {kKey, 0, 0},
-    {kAnswer, IDNO}, {kKey, VK_ESCAPE, kQuit}, {kKey, VK_TAB, kStart}, {kKey, VK_RETURN, -1},
-    {kScreen, 2}, {kKey, 0, 0}, {kAnswer, IDNO}, {kScreen, 1}, {kKey, VK_TAB, kQuit},
-    {kKey, VK_RETURN, -1}, kLeaveBox, {kAnswer, IDYES}} + kLeft;
+const Steps kKeyboard = Steps{Screen(0), Key(VK_ESCAPE, kLeave), Key(VK_TAB, kAgree),
+    Key(VK_TAB, kDisagree), Key(VK_TAB, kLeave), Key(kShiftTab, kDisagree),
+    Key(VK_ESCAPE, kDisagree), Key(kShiftTab, kAgree), Key(VK_RETURN, kAgree),
+    Enabled(kNext, true), Key(VK_TAB, kDisagree), Key(VK_TAB, kNext), Key(VK_TAB, kLeave),
+    Key(kShiftTab, kNext), Key(kShiftTab, kDisagree), Key(VK_SPACE, kDisagree),
+    Enabled(kNext, false), Key(kShiftTab, kAgree), Key(VK_SPACE, kAgree), Enabled(kNext, true),
+    Key(VK_TAB, kDisagree), Key(VK_TAB, kNext), HeldEnter(), Key(VK_RETURN), Screen(1),
+    Key(VK_TAB, kQuit), Key(VK_TAB, kStart), Key(kShiftTab, kQuit), Key(VK_ESCAPE, kQuit),
+    HeldEnter(), Key(VK_RETURN), kLeaveBox, HeldEnter(), Answer(IDNO), Key(VK_ESCAPE, kQuit),
+    Key(VK_TAB, kStart), Key(VK_RETURN), Screen(2), HeldEnter(), Answer(IDNO), Screen(1),
+    Key(VK_TAB, kQuit), Key(VK_RETURN), kLeaveBox, Answer(IDYES)} + kLeft;
+}  // namespace
 
 const std::vector<Scenario> kScenarios = {
     {"happy", 0, kToQuestion + kInstalls},
     {"happy-144dpi", 0, kToQuestion + kInstalls, kDpi144},
-    {"no-then-yes", 0, kToQuestion + Steps{{kAnswer, IDNO}, {kScreen, 1}, {kUntouched},
-        {kClick, kStart}, {kScreen, 2}} + kInstalls},
-    {"closes-refused-while-busy", 0, kToQuestion + Steps{{kRun, 1}, {kExit, 0}, {kInstalled}}},
-    {"activation-posted", 0, kToQuestion + Steps{{kRun, 2}, {kExit, 0}, {kInstalled}}},
-    {"leave-at-agreement", 0, Steps{{kScreen, 0}, {kClick, kLeave}} + kLeft},
-    {"close-box-at-agreement", 0, Steps{{kScreen, 0}, {kPost, WM_SYSCOMMAND, SC_CLOSE}} + kLeft},
-    {"leave-at-confirmation", 0, kToConfirmation + Steps{{kClick, kQuit}, kLeaveBox,
-        {kAnswer, IDNO}, {kKey, VK_ESCAPE, kQuit}, {kClick, kQuit}, kLeaveBox, {kAnswer, IDYES}} +
-        kLeft},
-    {"high-contrast", kContrast, kToConfirmation + Steps{{kClick, kQuit}, kLeaveBox,
-        {kAnswer, IDYES}} + kLeft},
+    {"no-then-yes", 0, kToQuestion + Steps{Answer(IDNO), Screen(1), Untouched(), Click(kStart),
+        Screen(2)} + kInstalls},
+    {"closes-refused-while-busy", 0, kToQuestion + Steps{RunTryingToClose(), Exits(0),
+        Installed()}},
+    {"activation-posted", 0, kToQuestion + Steps{RunWithActivationPosted(), Exits(0),
+        Installed()}},
+    {"leave-at-agreement", 0, Steps{Screen(0), Click(kLeave)} + kLeft},
+    {"close-box-at-agreement", 0, Steps{Screen(0), Post(WM_SYSCOMMAND, SC_CLOSE)} + kLeft},
+    {"leave-at-confirmation", 0, kToConfirmation + Steps{Click(kQuit), kLeaveBox, Answer(IDNO),
+        Key(VK_ESCAPE, kQuit), Click(kQuit), kLeaveBox, Answer(IDYES)} + kLeft},
+    {"high-contrast", 0, kToConfirmation + Steps{Click(kQuit), kLeaveBox, Answer(IDYES)} + kLeft,
+        0, nullptr, HighContrast},
     {"keyboard", 0, kKeyboard},
     {"keyboard-144dpi", 0, kKeyboard, kDpi144},
-    {"missing-template", kNoOrgTool, kToQuestion + Steps{{kRun, 0, 0, &kNoTemplateBox}} + kFailed},
-    {"menu-file-blocked", kMenuBlocked,
-        kToQuestion + Steps{{kRun, 0, 0, &kUnwritableBox}} + kFailed},
+    {"missing-template", kNoOrgTool, kToQuestion + Steps{Run(&kNoTemplateBox)} + kFailed},
+    {"menu-file-blocked", 0, kToQuestion + Steps{Run(&kUnwritableBox)} + kFailed, 0, nullptr,
+        BlockMenuFile},
     {"reinstall", kOld, kToQuestion + kInstalls},
-    {"locked-files", kLocked, kToQuestion + Steps{{kRun}, {kExit, 3}, {kInstalled}}},
-    {"planted-dlls", kPlant, kToQuestion + Steps{{kRun}, {kExit, 0}, {kMarkers}, {kInstalled}},
-        kPlantable},
-    {"close-at-start-question", 0, kToQuestion + Steps{{kPost, WM_CLOSE}} + kLeft},
-    {"session-end-at-start-question", 0, kToQuestion + Steps{{kSend, WM_QUERYENDSESSION}, kQuestion,
-        {kSend, WM_ENDSESSION, TRUE}} + kLeft},
-    {"cancelled-session-end", 0, kToQuestion + Steps{{kSend, WM_QUERYENDSESSION},
-        {kSend, WM_ENDSESSION, FALSE}, kQuestion} + kInstalls},
-    {"close-at-leave-question", 0, kToConfirmation + Steps{{kClick, kQuit}, kLeaveBox,
-        {kPost, WM_CLOSE}} + kLeft},
-    {"second-instance", 0, Steps{{kScreen, 0}, {kSecond}} + kToQuestion + kInstalls},
-    {"setup-already-running", kMutex, {{kBox, 0, 'i', &kAlreadyRunning}, {kAnswer, IDOK},
-        {kExit, 1618}, {kUntouched}}},
-    {"setup-name-held-by-an-event", kSquat, {{kBox, 0, 'i', &kAlreadyRunning}, {kAnswer, IDOK},
-        {kExit, 1618}, {kUntouched}}},
+    {"locked-files", kLocked, kToQuestion + kRefused},
+    {"planted-dlls", 0, kToQuestion + Steps{Run(), Exits(0), Markers(), Installed()},
+        kPlantable, nullptr, PlantDlls},
+    {"close-at-start-question", 0, kToQuestion + Steps{Post(WM_CLOSE)} + kLeft},
+    {"session-end-at-start-question", 0, kToQuestion + Steps{Send(WM_QUERYENDSESSION), kQuestion,
+        Send(WM_ENDSESSION, TRUE)} + kLeft},
+    {"cancelled-session-end", 0, kToQuestion + Steps{Send(WM_QUERYENDSESSION),
+        Send(WM_ENDSESSION, FALSE), kQuestion} + kInstalls},
+    {"close-at-leave-question", 0, kToConfirmation + Steps{Click(kQuit), kLeaveBox,
+        Post(WM_CLOSE)} + kLeft},
+    {"second-instance", 0, Steps{Screen(0), Second()} + kToQuestion + kInstalls},
+    {"setup-already-running", 0, kAnotherSetup, 0, nullptr, HoldGuard},
+    {"setup-name-held-by-an-event", 0, kAnotherSetup, 0, nullptr, SquatGuardName},
     {"in-place", kInPlace, kToQuestion + kInstalls},
     {"read-only-cross-drive", kCrossDrive, kToQuestion + kInstalls, kSecondVolume},
-    {"held-template", kHeldTemplate, kToQuestion + kInstalls},
-    {"brief-lock", kBriefLock, kToQuestion + kInstalls},
-    {"install-folder-is-link", kLink, kToQuestion + Steps{{kRun}, {kExit, 3}, {kInstalled}},
-        kHostPrograms},
-    {"platform", kNoSetup, {{kPlatform}}},
-    {"silent", kSilent | kLogged, {{kQuiet, 0}, {kInstalled}, {kLog, 0}}},
+    {"held-template", 0, kToQuestion + kInstalls, 0, nullptr, HoldTemplate},
+    {"brief-lock", 0, kToQuestion + kInstalls, 0, nullptr, LockBriefly},
+    {"install-folder-is-link", 0, kToQuestion + kRefused, kHostPrograms, nullptr,
+        LinkInstallFolder},
+    {"platform", kNoSetup, {Platform()}},
+    {"silent", kSilent | kLogged, kSilentInstall},
     // The menu as each code page reads the template, where it is the system's.
-    {"menu-932", kSilent, {{kQuiet, 0}, {kInstalled}}, kCodePage932},
-    {"menu-1252", kSilent, {{kQuiet, 0}, {kInstalled}}, kCodePage1252},
-    {"silent-missing-template", kSilent | kLogged | kNoOrgTool, {{kQuiet, 1}, {kUntouched},
-        {kLog, 1, 0, &kNoTemplateBox}}},
-    {"silent-second", 0, Steps{{kScreen, 0}, {kSecond, 1}, {kClick, kLeave}} + kLeft},
-    {"silent-unseen", kSilent | kLogged, {{kQuiet, 0}, {kInstalled}, {kLog, 0}}, 0, nullptr,
-        OnHiddenStation},
+    {"menu-932", kSilent, {QuietlyExits(0), Installed()}, kCodePage932},
+    {"menu-1252", kSilent, {QuietlyExits(0), Installed()}, kCodePage1252},
+    {"silent-missing-template", kSilent | kLogged | kNoOrgTool, {QuietlyExits(1), Untouched(),
+        Logs(1, &kNoTemplateBox)}},
+    {"silent-second", 0, Steps{Screen(0), Second(true), Click(kLeave)} + kLeft},
+    {"silent-unseen", kSilent | kLogged, kSilentInstall, 0, nullptr, OnHiddenStation},
     {"unseen-without-S", kLogged, kNobodyAnswers, 0, nullptr, OnHiddenStation},
     {"other-desktop-without-S", kLogged, kNobodyAnswers, 0, nullptr, OnOtherDesktop},
-    {"silent-log-in-system32", kSilent | kLogged | kSystem32Log | kOld,
-        {{kQuiet, 0}, {kInstalled}, {kLog, 0}}, kAdmin},
-    {"linked-tool-file", kSilent | kLogged | kLinkedTool, {{kQuiet, 3}, {kInstalled}, {kLog, 3}},
+    {"silent-log-in-system32", kSilent | kLogged | kOld, kSilentInstall, kAdmin, nullptr,
+        LogInSystem32},
+    {"linked-tool-file", kSilent | kLogged | kLinkedTool, {QuietlyExits(3), Installed(), Logs(3)},
         kOneVolume},
-    {"linked-log", kSilent | kLogged | kLinkedLog, {{kQuiet, 1}, {kUntouched}}, kOneVolume},
-    {"log-with-screens", kLogged, kToQuestion + kInstalls + Steps{{kLog, 0}}},
-    {"started-alone", 0, Steps{{kBox, 0, 'e', &kExtractFirst}, {kAnswer, IDOK}} + kFailed, 0,
-        nullptr, LeaveSetupAlone},
-    {"started-alone-silently", kSilent | kLogged, {{kQuiet, 1}, {kUntouched},
-        {kLog, 1, 1, &kExtractFirstLine}}, 0, nullptr, LeaveSetupAlone},
-    {"unknown-argument", kBogus,
-        Steps{{kBox, 1, 'e', &kUnknownArgument}, {kAnswer, IDOK}} + kFailed},
-    {"unknown-argument-silently", kSilent | kBogus, {{kQuiet, 1}, {kUntouched}}},
-    {"loop-ended", 0,
-        Steps{{kScreen, 0}, {kEndLoop}, {kBox, 1, 'e', &kUnexpected}, {kAnswer, IDOK}} + kFailed},
+    {"linked-log", kSilent | kLogged, {QuietlyExits(1), Untouched()}, kOneVolume, nullptr,
+        LinkLog},
+    {"log-with-screens", kLogged, kToQuestion + kInstalls + Steps{Logs(0)}},
+    {"started-alone", 0, Steps{Box(kExtractFirst, 'e'), Answer(IDOK)} + kFailed, 0, nullptr,
+        LeaveSetupAlone},
+    {"started-alone-silently", kSilent | kLogged, {QuietlyExits(1), Untouched(),
+        LogsOnly(1, kExtractFirstLine)}, 0, nullptr, LeaveSetupAlone},
+    {"unknown-argument", kBogus, Steps{BoxStarting(kUnknownArgument, 'e'), Answer(IDOK)} +
+        kFailed},
+    {"unknown-argument-silently", kSilent | kBogus, {QuietlyExits(1), Untouched()}},
+    {"loop-ended", 0, Steps{Screen(0), EndLoop(), BoxStarting(kUnexpected, 'e'), Answer(IDOK)} +
+        kFailed},
 };
 // clang-format on
 }  // namespace e2e

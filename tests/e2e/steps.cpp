@@ -41,7 +41,7 @@ bool Do(Ctx& c, const Step& s) {
   std::optional<DWORD> code;
   if (s.op == kScreen) return Arrive(c, s.a);
   if (s.op == kClick) return PostMessageW(item, BM_CLICK, 0, 0);
-  if (s.op == kRun) return FollowRun(c, s);
+  if (s.op == kRun || s.op == kRunClosing || s.op == kRunActivating) return FollowRun(c, s);
   if (s.op == kLog) return CheckLog(c, s);
   if (s.op == kInstalled || s.op == kUntouched) return CheckFiles(c, s.op == kInstalled);
   if (s.op == kPost) return PostMessageW(c.form, UINT(s.a), WPARAM(s.b), 0);
@@ -60,21 +60,22 @@ bool Do(Ctx& c, const Step& s) {
     PostMessageW(GetDlgItem(c.box, int(s.a)), BM_CLICK, 0, 0);
     return c.Check(Until([&] { return !IsWindow(c.box); }, 5000), "the box stays");
   }
-  if (s.op == kKey) {
+  if (s.op == kKey || s.op == kHeldEnter) {
     // Keys as typed, into the window in front; a held Enter is a WM_KEYDOWN with the repeat
     // bit, posted through the message loop of the program or of its message box.
-    const long long want = s.a ? s.b : FocusId(on);
+    const bool held = s.op == kHeldEnter;
+    const long long want = held ? FocusId(on) : s.b;
     SetForegroundWindow(on);
-    if (!s.a) PostMessageW(GetDlgItem(on, int(want)), WM_KEYDOWN, VK_RETURN, 1 | 1 << 30);
+    if (held) PostMessageW(GetDlgItem(on, int(want)), WM_KEYDOWN, VK_RETURN, 1 | 1 << 30);
     for (const auto& [vk, up] :
          {std::pair{VK_SHIFT, 0}, {int(s.a), 0}, {int(s.a), 2}, {VK_SHIFT, 2}})
-      if (s.a && (vk != VK_SHIFT || s.a == kShiftTab)) keybd_event(BYTE(vk), 0, DWORD(up), 0);
+      if (!held && (vk != VK_SHIFT || s.a == kShiftTab)) keybd_event(BYTE(vk), 0, DWORD(up), 0);
     // Esc and a held Enter are to do nothing: give them the time to do something wrong.
-    if (!s.a || s.a == VK_ESCAPE) Sleep(400);
-    return s.b < 0 || c.Check(!FindTop(c.p, "#32770", "", {c.box}) &&
-                                  Until([&] { return FocusId(on) == want; }, 2000),
-                              F("key %lld (0 a held Enter): a box, or focus on %d, want %lld", s.a,
-                                FocusId(on), want));
+    if (held || s.a == VK_ESCAPE) Sleep(400);
+    return want < 0 || c.Check(!FindTop(c.p, "#32770", "", {c.box}) &&
+                                   Until([&] { return FocusId(on) == want; }, 2000),
+                               F("key %lld (0 a held Enter): a box, or focus on %d, want %lld", s.a,
+                                 FocusId(on), want));
   }
   if (s.op == kSecond) {
     // With the first setup.exe on its agreement screen, put behind the desktop, a second one
@@ -130,10 +131,14 @@ void Contrast(bool on) {
   SetSysColors(3, kElements, on ? theme : before);
 }
 
+void Hold(Ctx& c, const string& name, DWORD access, DWORD sharing) {
+  const HANDLE h = CreateFileW((c.dir / name).c_str(), access, sharing, 0, OPEN_EXISTING, 0, 0);
+  c.Check(c.held.emplace_back(h).valid(), "could not hold " + name + " open");
+}
+
 // Lays out the scenario's distribution and drive C:, then starts setup.exe.
 bool Prepare(Ctx& c) {
   const unsigned p = c.s.prep;
-  const fs::path programs = opt[L"programs"];
   if (p & kNoSetup) return true;
   // From another drive, at its root: the program's folder keeps its backslash there ("E:\\").
   c.dir = p & kCrossDrive ? fs::path(opt[L"cross"])
@@ -144,78 +149,31 @@ bool Prepare(Ctx& c) {
   if (p & kNoOrgTool) files.erase("org_TOOL");
   if (p & kLocked) files["TdExtra.dvb"] = "a third program";
   if (p & kInPlace) files[kMenu] = "the installed menu";
-  for (const char* name : {"dll_probe.exe", "minimal_window.exe"})
-    if (p & kPlant) files[name] = Read(programs / name).value_or("");
-  if (p & kPlant) files.merge(Folder(programs / "planted").value_or(Files{}));
   if (p & kOld) c.old = {{"notes.txt", "the user's own notes\r\n"}, {kMenu, "old menu"}};
-  string dvb, bmp;
+  string bmp;
   const bool laid = Lay(c.dir, files);
   for (const auto& [name, bytes] : files) {
-    if (IsKind(name, ".dvb") && dvb.empty()) dvb = name;
     if (IsKind(name, ".bmp") && bmp.empty()) bmp = name;
     if ((p & kOld) && (IsKind(name, ".dvb") || name == bmp)) c.old[name] = "old " + name;
-    if ((p & kLink) && IsTool(name)) c.unplaced.insert(name);
     if ((p & kCrossDrive) && IsTool(name))
       c.Check(SetFileAttributesW((c.dir / name).c_str(), FILE_ATTRIBUTE_READONLY) &&
                   GetFileAttributesW((c.dir / name).c_str()) & FILE_ATTRIBUTE_READONLY,
               name + " is not read-only");
+    if ((p & kLocked) && IsKind(name, ".dvb")) c.unplaced.insert(name);
   }
   c.Check(laid && (c.dir == kInstall || Lay(kInstall, c.old)) && Lay(kElsewhere, {}),
           "could not lay out the folders");
-  // Another name of someone else's file: Wine shows no symbolic link to a file as one, but a
-  // hard link it does, as a file of two names.
-  const auto link = [&](const fs::path& at) {
-    return Lay(kElsewhere, {{"victim", kVictims}}) &&
-           CreateHardLinkW(at.c_str(), kVictim.c_str(), 0) && IsLink(at);
-  };
-  c.Check(
-      !(p & kLinkedTool) || (link(c.dir / "linked.dvb") && c.unplaced.insert("linked.dvb").second),
-      "no second name for someone else's file");
+  c.Check(!(p & kLinkedTool) || (SecondName(c.dir / "linked.dvb") &&
+                                 c.unplaced.insert("linked.dvb").second && (c.victim = true)),
+          "no second name for someone else's file");
   c.before = Folder(c.dir).value_or(Files{});
-  const auto hold = [&](const string& name, DWORD access, DWORD sharing) {
-    const HANDLE h = CreateFileW((c.dir / name).c_str(), access, sharing, 0, OPEN_EXISTING, 0, 0);
-    c.Check(c.held.emplace_back(h).valid(), "could not hold " + name + " open");
-  };
-  for (const auto& [name, bytes] : files)
-    if ((p & kLocked) && IsKind(name, ".dvb"))
-      hold(*c.unplaced.insert(name).first, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE);
-  if (p & kHeldTemplate) hold("org_TOOL", GENERIC_WRITE, FILE_SHARE_READ);
-  if (p & kBriefLock) hold(dvb, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE);
-  if (p & kContrast) Contrast(true);
-  if (p & kMutex) c.held.emplace_back(CreateMutexW(0, 0, L"Global\\Kestrelwin.Tessaradyne.Setup"));
-  if (p & kSquat)
-    c.held.emplace_back(CreateEventW(0, 0, 0, L"Global\\Kestrelwin.Tessaradyne.Setup"));
-  c.Check(!(p & kMenuBlocked) ||
-              (fs::create_directory(c.dir / kMenu) && Write(c.dir / kMenu / "keep.txt", "keep")),
-          "could not put a folder where the menu file goes");
-  const auto linked = [] { return GetFileAttributesW(kInstall.c_str()) == 0x410; };  // folder, link
-  c.Check(!(p & kLink) || (c.unplaced.insert(kMenu).second && fs::create_directory(kElsewhere) &&
-                           Host("ln", {L"-s", kElsewhere, kInstall}, linked)),
-          "C:\\Tessaradyne does not show as a link (a reparse point)");
-  // The probe loads version.dll the unhardened way: its marker shows the plant works here. A
-  // one-window program shows which ones Wine's own start-up loads for any program.
-  if (p & kPlant) ExitCode(Start(c.dir / "dll_probe.exe"), 20000);
-  c.Check(!(p & kPlant) || TakeMarkers(c.dir).contains("version.dll"), "no planted DLL loaded");
-  if (p & kPlant) ExitCode(Start(c.dir / "minimal_window.exe", L" quit"), 9999);
-  c.floor = TakeMarkers(c.dir);
-  // What setup.exe loads itself, from System32, never counts as Wine's doing: a plant it picks up
-  // from its own folder must show even if a one-window program picks it up too.
-  for (const char* own : {"comctl32.dll", "uxtheme.dll", "dwmapi.dll", "msimg32.dll"})
-    c.floor.erase(own);
-  if (c.s.arrange) c.s.arrange(c);
-  // The arguments a deployment tool passes; the log beside the distribution, not in it, or in a
-  // folder of System32 itself, which a 32-bit driver reaches as Sysnative.
+  for (const string& name : p& kLocked ? c.unplaced : std::set<string>{})
+    Hold(c, name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE);
+  // The log beside the distribution, not in it.
   c.log = c.log_file = c.dir.wstring() + L".log";
-  if (p & kSystem32Log) {
-    wchar_t windows[MAX_PATH];
-    GetSystemWindowsDirectoryW(windows, MAX_PATH);
-    c.log = fs::path(windows) / L"system32" / L"tessaradyne-e2e" / L"setup.log";
-    c.log_file = RealSystem32() / L"tessaradyne-e2e";
-    fs::create_directories(c.log_file);
-    c.log_file /= L"setup.log";
-  }
   fs::remove(c.log_file);
-  c.Check(!(p & kLinkedLog) || link(c.log), "the log is no second name of someone else's file");
+  if (c.s.arrange) c.s.arrange(c);
+  // The arguments a deployment tool passes.
   const std::wstring args = std::wstring(p & kSilent ? L" /S" : L"") +
                             (p & kLogged ? L" \"/log=" + c.log.wstring() + L"\"" : L"") +
                             (p & kBogus ? L" /bogus" : L"");

@@ -3,9 +3,6 @@
 // Windows (the rules their in-memory file system keeps) is checked here on the real calls.
 
 #include <windows.h>
-// After windows.h, which they build on.
-#include <aclapi.h>
-#include <sddl.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -21,7 +18,9 @@
 
 namespace e2e {
 bool SetJunction(const std::filesystem::path& folder, const std::filesystem::path& target);
-}
+std::string Dacl(const std::filesystem::path& path);
+bool SetDacl(const std::filesystem::path& path, const wchar_t* dacl);
+}  // namespace e2e
 
 namespace setup::win32 {
 namespace {
@@ -91,37 +90,17 @@ void CheckListAndRules(const std::string& src) {
          "SetReadOnly sets the attribute");
 }
 
-// The file's DACL in the security descriptor language. Wine keeps none: it shows one made from
-// the host file's mode bits, which tells who may read the file but never that the DACL is
-// protected or its entries inherited.
-std::string Dacl(const std::string& path) {
-  PSECURITY_DESCRIPTOR sd = nullptr;
-  wchar_t* text = nullptr;
-  GetNamedSecurityInfoW(Wide(path).c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
-                        nullptr, nullptr, nullptr, &sd);
-  ConvertSecurityDescriptorToStringSecurityDescriptorW(sd, SDDL_REVISION_1,
-                                                       DACL_SECURITY_INFORMATION, &text, nullptr);
-  const std::string dacl = text != nullptr ? Utf8(text) : "none";
-  LocalFree(text);
-  LocalFree(sd);
-  return dacl;
-}
-
 // A file moved into a folder takes what the folder gives a file made there, dropping what it
 // brought: here a protected DACL that denies everyone reading.
 void CheckInheritPermissions(const std::string& folder) {
   const std::string moved = folder + "\\moved.dvb", made = folder + "\\made.dvb";
   Write(moved, "moved");
   Write(made, "made");
-  PSECURITY_DESCRIPTOR denied = nullptr;
-  Expect(ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(D;;GR;;;WD)", SDDL_REVISION_1,
-                                                              &denied, nullptr) &&
-             SetFileSecurityW(Wide(moved).c_str(), DACL_SECURITY_INFORMATION, denied) &&
-             Dacl(moved) != Dacl(made),
-         "everyone denied reading " + moved + ": " + Dacl(moved));
-  LocalFree(denied);
-  Expect(g_fs.InheritPermissions(moved).ok() && Dacl(moved) == Dacl(made),
-         "InheritPermissions gave " + Dacl(moved) + ", a new file has " + Dacl(made));
+  const auto dacl = [](const std::string& path) { return e2e::Dacl(Wide(path)); };
+  Expect(e2e::SetDacl(Wide(moved), L"D:P(D;;GR;;;WD)") && dacl(moved) != dacl(made),
+         "everyone denied reading " + moved + ": " + dacl(moved));
+  Expect(g_fs.InheritPermissions(moved).ok() && dacl(moved) == dacl(made),
+         "InheritPermissions gave " + dacl(moved) + ", a new file has " + dacl(made));
 }
 
 // A second name of a file (a hard link, which Wine makes as Windows does) is neither read, copied

@@ -19,6 +19,7 @@
 
 #include "setup/platform/file_system.h"
 #include "tests/support/fault_state.h"
+#include "tests/support/memory_files.h"
 
 namespace setup::testing {
 
@@ -251,11 +252,11 @@ class MemoryFileSystem final : public FileSystem {
   }
 
  private:
-  struct Data {
-    std::string bytes;
-    bool durable = true;
-    int writers = 0;  // open for writing, which shares the file with nobody
-  };
+  using Data = memory::Data;
+  using Hold = memory::Hold;
+  using Reader = memory::Reader;
+  using Tracked = memory::Tracked;
+  using Writer = memory::Writer;
   struct Node {
     EntryKind kind = EntryKind::kNone;
     std::string name;  // as spelled when made
@@ -267,64 +268,6 @@ class MemoryFileSystem final : public FileSystem {
     std::string target;       // links: the key of where they lead
     bool to_folder = false;
   };
-  // What an opened file's calls count and fail through.
-  struct Opened {
-    std::shared_ptr<FaultState> faults;
-    std::string path;
-  };
-  // A node's number stays with it through renames, as a file's does on a volume.
-  struct Tracked final : FileTrack, Opened {
-    Tracked(FileId file, std::shared_ptr<FaultState> f, std::string p)
-        : Opened{std::move(f), std::move(p)}, id(file) {}
-    Status Identify(FileId& file) override {
-      return faults->Run("identify " + path, [&] { return file = id, Status(); });
-    }
-    FileId id;
-  };
-  struct Hold final : FolderHold {
-    explicit Hold(int& count) : holds(count) {}
-    ~Hold() override { --holds; }
-    int& holds;
-  };
-  struct Reader final : ReadableFile, Opened {
-    Reader(std::shared_ptr<Data> file, std::shared_ptr<FaultState> f, std::string p)
-        : Opened{std::move(f), std::move(p)}, data(std::move(file)) {}
-    Status Read(std::span<char> buffer, std::size_t& got) override {
-      return faults->Run("read " + path, [&] {
-        got = data->bytes.copy(buffer.data(), buffer.size(), std::min(at, data->bytes.size()));
-        return at += got, Status();
-      });
-    }
-    std::shared_ptr<Data> data;
-    std::size_t at = 0;
-  };
-  // As a real file's handle, one that lost a write fails every later write and its close.
-  struct Writer final : WritableFile, Opened {
-    // Appenders share the file: only an exclusive writer keeps others out.
-    Writer(std::shared_ptr<Data> file, bool alone, std::shared_ptr<FaultState> f, std::string p)
-        : Opened{std::move(f), std::move(p)}, data(std::move(file)), exclusive(alone) {}
-    ~Writer() override {
-      if (!closed && exclusive) data->writers = 0;  // abandoned: what was appended stays
-    }
-    Status Append(std::string_view bytes) override {
-      if (lost) return Error(StatusCode::kIoError, "append after a lost write", path);
-      const Status s =
-          faults->Run("append " + path, [&] { return data->bytes += bytes, Status(); });
-      lost = !s.ok();
-      return s;
-    }
-    Status Close() override {
-      return faults->Run("close " + path, [&] {
-        if (exclusive) data->writers = 0;
-        closed = true;
-        if (lost) return Error(StatusCode::kIoError, "lost write", path);
-        return data->durable = true, Status();
-      });
-    }
-    std::shared_ptr<Data> data;
-    bool exclusive, closed = false, lost = false;
-  };
-
   // The key of what the path names, through the links to folders on the way.
   std::string Key(const std::string& path) const {
     std::string key = Normal(path);
