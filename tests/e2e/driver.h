@@ -67,97 +67,51 @@ struct Step {
 };
 using Steps = std::vector<Step>;
 
+// clang-format off
 // A screen appears as its layout table designs it: 0 the agreement (48 rows, 次へ disabled), 1 the
 // confirmation (blue sentence, focus on 開始), 2 the progress screen under the start question.
-inline Step Screen(int n) {
-  return {kScreen, n};
-}
-inline Step Click(int control) {
-  return {kClick, control};
-}
-inline Step Enabled(int control, bool enabled) {
-  return {kEnabled, control, enabled};
-}
+inline Step Screen(int n) { return {kScreen, n}; }
+inline Step Click(int control) { return {kClick, control}; }
+inline Step Enabled(int control, bool enabled) { return {kEnabled, control, enabled}; }
 // A key typed into the window in front, leaving the focus on `focused`; -1: the window goes.
-inline Step Key(int vk, int focused = -1) {
-  return {kKey, vk, focused};
-}
+inline Step Key(int vk, int focused = -1) { return {kKey, vk, focused}; }
 // Enter held down (the repeat bit), which presses nothing, on the open box if there is one.
-inline Step HeldEnter() {
-  return {kHeldEnter};
-}
+inline Step HeldEnter() { return {kHeldEnter}; }
 // The open box: titled SETUP, reading `text`, with `icon` ('-' none, with Yes and No; 'i', 'w' or
 // 'e' with OK), owned by its screen. BoxStarting takes any owner and the text as a beginning.
-inline Step Box(const string& text, char icon) {
-  return {kBox, 0, icon, &text};
-}
-inline Step BoxStarting(const string& text, char icon) {
-  return {kBox, 1, icon, &text};
-}
-inline Step Answer(int button) {
-  return {kAnswer, button};
-}
+inline Step Box(const string& text, char icon) { return {kBox, 0, icon, &text}; }
+inline Step BoxStarting(const string& text, char icon) { return {kBox, 1, icon, &text}; }
+inline Step Answer(int button) { return {kAnswer, button}; }
 // Yes, then the run to its last box, answered OK: the outcome's box, or the abort message.
-inline Step Run(const string* abort = nullptr) {
-  return {kRun, 0, 0, abort};
-}
+inline Step Run(const string* abort = nullptr) { return {kRun, 0, 0, abort}; }
 // The same while the close box, WM_CLOSE and WM_QUERYENDSESSION try to end it.
-inline Step RunTryingToClose() {
-  return {kRunClosing};
-}
+inline Step RunTryingToClose() { return {kRunClosing}; }
 // The same with the screens' activation message posted from outside while the bar stands at 10.
-inline Step RunWithActivationPosted() {
-  return {kRunActivating};
-}
+inline Step RunWithActivationPosted() { return {kRunActivating}; }
 // A message posted or sent to the screen; a sent one but WM_ENDSESSION must be answered TRUE.
-inline Step Post(UINT message, WPARAM wp = 0) {
-  return {kPost, message, (long long)wp};
-}
-inline Step Send(UINT message, WPARAM wp = 0) {
-  return {kSend, message, (long long)wp};
-}
-inline Step EndLoop() {
-  return {kEndLoop};
-}  // WM_QUIT to the screen's thread
+inline Step Post(UINT message, WPARAM wp = 0) { return {kPost, message, (long long)wp}; }
+inline Step Send(UINT message, WPARAM wp = 0) { return {kSend, message, (long long)wp}; }
+inline Step EndLoop() { return {kEndLoop}; }  // WM_QUIT to the screen's thread
 // A second setup.exe from another copy leaves at once with 1618, showing nothing, and brings the
 // first to the front; silently (/S), it leaves the first where it is.
-inline Step Second(bool silently = false) {
-  return {kSecond, silently};
-}
+inline Step Second(bool silently = false) { return {kSecond, silently}; }
 // The exit status; no further window may be left open instead.
-inline Step Exits(int code) {
-  return {kExit, code};
-}
+inline Step Exits(int code) { return {kExit, code}; }
 // The exit status, well within the run's designed pauses, with no window of the process at any
 // moment.
-inline Step QuietlyExits(int code) {
-  return {kQuiet, code};
-}
+inline Step QuietlyExits(int code) { return {kQuiet, code}; }
 // The log holds the run's lines and the exit status; with `abort`, the run ends with that message.
-inline Step Logs(int code, const string* abort = nullptr) {
-  return {kLog, code, 0, abort};
-}
+inline Step Logs(int code, const string* abort = nullptr) { return {kLog, code, 0, abort}; }
 // The log holds its first line, `line` and the exit status: the run did nothing.
-inline Step LogsOnly(int code, const string& line) {
-  return {kLog, code, 1, &line};
-}
-inline Step Installed() {
-  return {kInstalled};
-}  // files where the outcome puts them
-inline Step Untouched() {
-  return {kUntouched};
-}  // nothing written anywhere
+inline Step LogsOnly(int code, const string& line) { return {kLog, code, 1, &line}; }
+inline Step Installed() { return {kInstalled}; }  // files where the outcome puts them
+inline Step Untouched() { return {kUntouched}; }  // nothing written anywhere
 // No planted DLL loaded beyond those a one-window program loads.
-inline Step Markers() {
-  return {kMarkers};
-}
+inline Step Markers() { return {kMarkers}; }
 // The program's Win32 layer on its own (win32_layer_checks.cpp).
-inline Step Platform() {
-  return {kPlatform};
-}
-inline Step Call(bool (*check)(Ctx&)) {
-  return {kCall, 0, 0, nullptr, check};
-}
+inline Step Platform() { return {kPlatform}; }
+inline Step Call(bool (*check)(Ctx&)) { return {kCall, 0, 0, nullptr, check}; }
+// clang-format on
 
 // Preparations that Prepare (steps.cpp) makes, each for several scenarios; a scenario's own go in
 // an arrange function beside its row. No template; an older install in C:\Tessaradyne; three .dvb
