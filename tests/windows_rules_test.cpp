@@ -45,6 +45,11 @@ TEST(WindowsRulesTest, OnlyNameSurrogatesAndUnreadableTagsAreLinks) {
       {"a third party's name surrogate", reparse_file, 0x2000ABCD, 1, link, false},
       {"a reparse point of tag 0 (Wine's links)", reparse_folder, 0, 1, link, false},
       {"a reparse point whose tag cannot be read", reparse_file, std::nullopt, 1, link, false},
+      // Tags without the bit that stand for what has no data to read.
+      {"a socket", reparse_file, 0x80000023, 1, EntryKind::kOther, false},
+      {"a WSL FIFO", reparse_file, 0x80000024, 1, EntryKind::kOther, false},
+      {"a WSL block device", reparse_file, 0x80000026, 1, EntryKind::kOther, false},
+      {"an app's execution alias", reparse_file, 0x8000001B, 1, EntryKind::kOther, false},
   };
   // OneDrive's sixteen tags, on files downloaded or online only and on folders.
   for (std::uint32_t n = 0; n < 16; ++n) {
@@ -67,29 +72,32 @@ TEST(WindowsRulesTest, AnAnchorLandedInTheHeldFolderOnlyByItsName) {
   struct Case {
     const char* what;
     std::optional<std::string> folder, anchor;
-    bool volume_has_links, landed;
+    bool volume_has_links, same_volume, landed;
   };
   const Case cases[] = {
-      {"in the folder", dist, dist + "\\" + leaf, true, true},
+      {"in the folder", dist, dist + "\\" + leaf, true, true, true},
       {"at a USB stick's root", R"(\Device\HarddiskVolume5\)", R"(\Device\HarddiskVolume5\)" + leaf,
-       false, true},
+       false, true, true},
       {"on a share", R"(\Device\Mup\srv\pkg\dist)", R"(\Device\Mup\srv\pkg\dist\)" + leaf, true,
-       true},
+       true, true},
       {"where a junction led", dist, R"(\Device\HarddiskVolume3\Windows\System32\)" + leaf, true,
+       true, false},
+      {"in a folder whose name starts the same", dist, dist + "2\\" + leaf, true, true, false},
+      {"in the parent", dist, dist.substr(0, dist.rfind('\\') + 1) + leaf, true, true, false},
+      {"in a sub-folder", dist, dist + "\\x\\" + leaf, true, true, false},
+      {"another anchor", dist, dist + "\\.~setup-hold12", true, true, false},
+      {"without names on FAT or exFAT", std::nullopt, std::nullopt, false, true, true},
+      {"without names, the file on another volume", std::nullopt, std::nullopt, false, false,
        false},
-      {"in a folder whose name starts the same", dist, dist + "2\\" + leaf, true, false},
-      {"in the parent", dist, dist.substr(0, dist.rfind('\\') + 1) + leaf, true, false},
-      {"in a sub-folder", dist, dist + "\\x\\" + leaf, true, false},
-      {"another anchor", dist, dist + "\\.~setup-hold12", true, false},
-      {"without names on FAT or exFAT", std::nullopt, std::nullopt, false, true},
-      {"without the anchor's name on NTFS", dist, std::nullopt, true, false},
-      {"without the folder's name on NTFS", std::nullopt, dist + "\\" + leaf, true, false},
+      {"without the anchor's name on NTFS", dist, std::nullopt, true, true, false},
+      {"without the folder's name on NTFS", std::nullopt, dist + "\\" + leaf, true, true, false},
   };
   for (const Case& c : cases) {
     const auto view = [](const std::optional<std::string>& name) {
       return name ? std::optional<std::string_view>(*name) : std::nullopt;
     };
-    EXPECT_EQ(LandedIn(view(c.folder), view(c.anchor), leaf, c.volume_has_links), c.landed)
+    EXPECT_EQ(LandedIn(view(c.folder), view(c.anchor), leaf, c.volume_has_links, c.same_volume),
+              c.landed)
         << c.what;
   }
 }

@@ -25,7 +25,8 @@ bool IsTemporaryCopy(std::string_view name);
 
 // A file made under a temporary name and then renamed into place, as the menu file and copies
 // across volumes are, so that their targets change in one step. It is removed when this goes
-// unless it was put in place; a name someone else's file already has is never taken, nor removed.
+// unless it was put in place, or its name was taken when it was to be made: what stood there
+// then is never written through nor removed.
 class TemporaryFile {
  public:
   TemporaryFile(FileSystem& files, std::string path) : files_(files), path_(std::move(path)) {}

@@ -14,8 +14,9 @@ namespace setup::windows_rules {
 // The file attributes that decide what an entry is (FILE_ATTRIBUTE_*).
 inline constexpr std::uint32_t kDirectory = 0x10, kDevice = 0x40, kReparsePoint = 0x400;
 // A reparse tag with this bit leads to another name: a symbolic link, a junction, a WSL link.
-// Without it the tag belongs to a filter that serves the file's own data (OneDrive, compression,
-// deduplication).
+// Without it the tag mostly belongs to a filter that serves the file's own data (OneDrive,
+// compression, deduplication); a few stand for what has no data to read (a socket, a WSL device
+// or pipe, an app's execution alias, a file of an NFS share).
 inline constexpr std::uint32_t kNameSurrogate = 0x20000000;
 
 // What the system says of one entry, through a handle on the entry itself.
@@ -34,16 +35,17 @@ struct EntryMeaning {
 };
 
 // A reparse point is a link only with the name-surrogate bit, or where its tag cannot be read or
-// is 0 (how Wine answers for its links). A file of more names is no plain file either.
+// is 0 (how Wine answers for its links). A file of more names is no plain file either, nor one of
+// the tags without data.
 EntryMeaning Meaning(const EntryFacts& facts);
 
 // Whether a file made by its path in a folder held by its handle landed in that very folder, not
 // wherever the folder's path led meanwhile: by the names the system gives both handles (one source,
 // so that they cannot disagree, as file numbers from a listing and from a handle may on FAT, exFAT
-// and ReFS). Without names, only a volume that supports no reparse points, where no folder can have
-// become a link, vouches for it.
+// and ReFS). Without names, only the folder's volume vouches for it: when it supports no reparse
+// points, where no folder can have become a link, and the file is on it.
 bool LandedIn(std::optional<std::string_view> folder_name,
               std::optional<std::string_view> file_name, std::string_view leaf,
-              bool volume_has_links);
+              bool volume_has_links, bool same_volume);
 
 }  // namespace setup::windows_rules

@@ -54,18 +54,21 @@ void MakeJunction(Ctx& c) {
   c.unplaced.insert(kMenu);
 }
 
-// A .dvb that Windows compressed to save space (compact /exe, as Storage Sense and CompactOS do):
-// a reparse point of its own, IO_REPARSE_TAG_WOF, whose data the file system's filter serves.
-// Large enough that it is compressed, not left as it is.
-void CompressToolFile(Ctx& c) {
-  const fs::path dvb = c.dir / "Tessaradyne.dvb";
-  string bytes;
-  for (int i = 0; bytes.size() < 256 * 1024; ++i) bytes += F("Sub Draw%d()\r\nEnd Sub\r\n", i);
-  c.Check(Write(dvb, bytes), "could not write " + Utf8(dvb.wstring()));
-  ExitCode(Start(RealSystem32() / L"compact.exe", L" /c /exe:xpress4k \"" + dvb.wstring() + L"\""),
-           60000);
-  c.Check(ReparseTag(dvb) == IO_REPARSE_TAG_WOF,
-          F("compact left no compressed .dvb (tag %lx)", ReparseTag(dvb)));
+// A .dvb and org_TOOL that Windows compressed to save space (compact /exe, as Storage Sense and
+// CompactOS do): reparse points of their own, IO_REPARSE_TAG_WOF, whose data the file system's
+// filter serves; read as themselves, they would give holes. Large enough to be compressed.
+void CompressToolFiles(Ctx& c) {
+  string lines;
+  for (int i = 0; lines.size() < 256 * 1024; ++i) lines += F("; line %d of the macro\r\n", i);
+  for (const char* name : {"Tessaradyne.dvb", "org_TOOL"}) {
+    const fs::path file = c.dir / name;
+    c.Check(Write(file, c.before[name] + lines), "could not write " + Utf8(file.wstring()));
+    ExitCode(
+        Start(RealSystem32() / L"compact.exe", L" /c /exe:xpress4k \"" + file.wstring() + L"\""),
+        60000);
+    c.Check(ReparseTag(file) == IO_REPARSE_TAG_WOF,
+            F("compact left %s uncompressed (tag %lx)", name, ReparseTag(file)));
+  }
   c.before = Folder(c.dir).value_or(Files{});
 }
 
@@ -145,7 +148,7 @@ std::vector<Scenario> WindowsOnly() {
        {QuietlyExits(3), Installed(), Logs(3)}, kWindows | kOneVolume | kAdmin,
        "shows a symbolic link to a file as a plain file", SymbolicLink},
       {"compressed-tool-file", kSilent | kLogged, {QuietlyExits(0), Installed(), Logs(0)},
-       kWindows | kNtfs, "compresses no file (compact /exe)", CompressToolFile},
+       kWindows | kNtfs, "compresses no file (compact /exe)", CompressToolFiles},
       {"cloud-placeholders", 0, kToQuestion + kInstalls, kWindows | kNtfs | kCloudFiles,
        "has no cloud files (OneDrive's placeholders)", MakePlaceholders},
       {"from-fat-volume", kSilent | kLogged, {QuietlyExits(0), Installed(), Logs(0)},

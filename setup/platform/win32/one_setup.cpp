@@ -1,5 +1,7 @@
 #include "setup/platform/win32/one_setup.h"
 
+#include <utility>
+
 #include "setup/platform/win32/win32_form.h"
 
 namespace setup::win32 {
@@ -28,8 +30,9 @@ BOOL CALLBACK BringForwardIfSetup(HWND window, LPARAM) {
 // of another kind holding the name (ERROR_INVALID_HANDLE) is another setup's, or a program's
 // squatting it. Neither leaves us a guard, and without one nothing is installed.
 Guard TakeOneSetupGuard(UniqueHandle& mutex, DWORD& error) {
-  mutex = UniqueHandle(CreateMutexW(nullptr, FALSE, kOneSetupMutex));
-  error = GetLastError();
+  UniqueHandle made(CreateMutexW(nullptr, FALSE, kOneSetupMutex));
+  error = GetLastError();  // before `mutex` lets go of anything it held
+  mutex = std::move(made);
   if (mutex.valid() && error != ERROR_ALREADY_EXISTS) return Guard::kOurs;
   if (error == ERROR_ALREADY_EXISTS || error == ERROR_ACCESS_DENIED ||
       error == ERROR_INVALID_HANDLE) {

@@ -79,10 +79,17 @@ Status Win32FileSystem::HoldFolder(const std::string& path, std::unique_ptr<Fold
   // Emptied and made a link before the anchor came, the folder would have sent it elsewhere.
   const std::optional<std::string> folder_name = FinalName(folder.get());
   const std::optional<std::string> anchor_name = FinalName(anchor.get());
-  // The volume's flags are asked only where a name is missing: they cost a look at the volume.
-  const bool volume_has_links = (folder_name && anchor_name) || VolumeHasLinks(folder.get());
-  if (!windows_rules::LandedIn(folder_name, anchor_name, leaf, volume_has_links)) {
-    return Status::Error(StatusCode::kOther, "hold " + path + ": made a link meanwhile");
+  // The volume is asked only where a name is missing: that costs a look at it.
+  const bool named = folder_name && anchor_name;
+  FileId folder_id, anchor_id;
+  const bool same_volume = !named && IdentifyHandle(folder.get(), folder_id) &&
+                           IdentifyHandle(anchor.get(), anchor_id) &&
+                           folder_id.volume == anchor_id.volume;
+  if (!windows_rules::LandedIn(folder_name, anchor_name, leaf,
+                               named || VolumeHasLinks(folder.get()), same_volume)) {
+    return Status::Error(StatusCode::kOther, "hold " + path +
+                                                 (named ? ": made a link meanwhile"
+                                                        : ": where its file went cannot be told"));
   }
   hold = std::make_unique<Win32FolderHold>(std::move(folder), std::move(anchor));
   return Status::Ok();

@@ -1,5 +1,6 @@
 #include "setup/platform/win32/win32_handles.h"
 
+#include <cstdint>
 #include <cstring>
 
 #include "setup/platform/win32/wide.h"
@@ -11,6 +12,10 @@ namespace {
 static_assert(FILE_ATTRIBUTE_DIRECTORY == windows_rules::kDirectory &&
               FILE_ATTRIBUTE_DEVICE == windows_rules::kDevice &&
               FILE_ATTRIBUTE_REPARSE_POINT == windows_rules::kReparsePoint);
+
+// A named pipe planted where a file was expected learns no more of SYSTEM than its name: it may
+// not act as SYSTEM (an open's default would let it).
+constexpr DWORD kNoImpersonation = SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION;
 
 // FileIdInfo and FILE_ID_INFO came with Windows 8, after the headers this is built against;
 // Windows 7 answers the class with ERROR_INVALID_PARAMETER.
@@ -51,16 +56,43 @@ Status NotPlain(const char* operation, const std::string& path, const char* why)
   return Status::Error(StatusCode::kOther, std::string(operation) + " " + path + ": " + why);
 }
 
+// The file `held` is open on, opened again through the filters, which a handle opened as the
+// reparse point itself bypasses. By its number on its volume, not by a name someone could have
+// pointed elsewhere meanwhile; only where the volume opens nothing by number (a share), by `path`.
+// A delete on close stays with the first handle, and only flags come along, no attributes.
+UniqueHandle OpenThroughFilters(HANDLE held, const std::wstring& path, const Opening& how) {
+  const DWORD flags = how.flags & 0xFFF00000 & ~static_cast<DWORD>(FILE_FLAG_DELETE_ON_CLOSE);
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (GetFileInformationByHandle(held, &info)) {
+    FILE_ID_DESCRIPTOR id{sizeof id, FileIdType, {}};
+    id.FileId.QuadPart =
+        static_cast<LONGLONG>((std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow);
+    HANDLE by_number = OpenFileById(held, &id, how.access, how.sharing, nullptr, flags);
+    const DWORD error = GetLastError();
+    if (by_number != INVALID_HANDLE_VALUE ||
+        (error != ERROR_INVALID_PARAMETER && error != ERROR_NOT_SUPPORTED &&
+         error != ERROR_INVALID_FUNCTION)) {
+      return UniqueHandle(by_number);
+    }
+  }
+  return UniqueHandle(CreateFileW(path.c_str(), how.access, how.sharing, nullptr, OPEN_EXISTING,
+                                  flags | kNoImpersonation, nullptr));
+}
+
 }  // namespace
 
 Status OpenHandle(const std::string& path, const Opening& how, const char* operation,
                   UniqueHandle& handle, windows_rules::EntryFacts* facts) {
   std::wstring wide;
   if (Status status = SystemPath(path, wide); !status.ok()) return status;
-  const DWORD flags = how.flags | (how.follow ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
-  handle = UniqueHandle(
+  const DWORD flags =
+      how.flags | kNoImpersonation | (how.follow ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
+  // Into a handle of its own first: assigning to `handle` may close another, and with it
+  // GetLastError's answer.
+  UniqueHandle opened(
       CreateFileW(wide.c_str(), how.access, how.sharing, nullptr, how.disposition, flags, nullptr));
-  if (!handle.valid()) return LastErrorStatus(operation, path);
+  if (!opened.valid()) return LastErrorStatus(operation, path);
+  handle = std::move(opened);
   if (facts == nullptr && !how.plain) return Status::Ok();
   windows_rules::EntryFacts read;
   if (!ReadFacts(handle.get(), wide, how.follow, read)) {
@@ -78,9 +110,7 @@ Status OpenHandle(const std::string& path, const Opening& how, const char* opera
   if (!meaning.served_by_filter) return Status::Ok();
   // Opened as itself, such a file bypasses the filter that serves its data: a file OneDrive keeps
   // online only would read as holes. Opened again through it, it must still be the same file.
-  UniqueHandle served(CreateFileW(wide.c_str(), how.access, how.sharing, nullptr,
-                                  how.disposition == OPEN_ALWAYS ? OPEN_EXISTING : how.disposition,
-                                  how.flags, nullptr));
+  UniqueHandle served = OpenThroughFilters(handle.get(), wide, how);
   if (!served.valid()) {
     const Status failed = LastErrorStatus(operation, path);
     handle = UniqueHandle();

@@ -22,7 +22,8 @@ struct Opening {
   DWORD flags = 0;
   // Only a plain file of one name, opened through the filter that serves its data if one does;
   // anything else fails with kOther. `access` must then include FILE_READ_ATTRIBUTES, without
-  // which Windows answers no question about the file.
+  // which Windows answers no question about the file, and `sharing` must admit `access`: the file
+  // is then opened twice over for a moment.
   bool plain = false;
   // What a link at the path's end leads to, rather than the link itself.
   bool follow = false;
