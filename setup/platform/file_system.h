@@ -74,7 +74,8 @@ class FileTrack {
 };
 
 // While it lives, the folder it holds can be neither renamed, nor removed, nor replaced, nor made a
-// link in place, so that every path through it leads where it did when it was held.
+// link in place, so that a path to it leads where it did when it was held as long as the folders
+// above it do: a junction among those, which its owner may point elsewhere, is not held.
 class FolderHold {
  public:
   virtual ~FolderHold() = default;
