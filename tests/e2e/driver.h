@@ -218,10 +218,6 @@ bool Prepare(Ctx& c);
 bool Do(Ctx& c, const Step& s);
 void Hold(Ctx& c, const string& name, DWORD access, DWORD sharing);
 std::set<string> TakeMarkers(const fs::path& dir);
-HDESK HiddenDesktop();
-HDESK OtherDesktop();
-inline constexpr const wchar_t* kOtherDesktop = L"tessaradyne-e2e";
-void Contrast(bool on);
 // scenarios.cpp, windows_only.cpp
 Steps operator+(Steps a, const Steps& b);
 extern const Steps kToConfirmation, kToQuestion, kInstalls, kLeft, kFailed, kRefused;

@@ -1,6 +1,8 @@
 // The scenarios, a row each: the preparations they share, their own (an arrange function beside
 // the row) and steps, as driver.h describes them.
 
+#include <array>
+
 #include "tests/e2e/driver.h"
 
 namespace e2e {
@@ -72,9 +74,15 @@ void SquatGuardName(Ctx& c) {
   c.held.emplace_back(CreateEventW(0, 0, 0, L"Global\\Kestrelwin.Tessaradyne.Setup"));
 }
 
+// The face and text colours of a high-contrast theme, those from before set back after the row.
+// Wine takes them, but reports no such theme on (SPI_GETHIGHCONTRAST), nor lets one be set.
 void HighContrast(Ctx& c) {
-  Contrast(true);
-  c.undo.push_back([] { Contrast(false); });
+  static const int kElements[] = {COLOR_BTNFACE, COLOR_BTNTEXT, COLOR_WINDOWTEXT};
+  const COLORREF theme[] = {RGB(0, 0, 0), RGB(255, 255, 0), RGB(255, 255, 0)};
+  std::array<COLORREF, 3> before{};
+  for (int i = 0; i < 3; ++i) before[i] = GetSysColor(kElements[i]);
+  SetSysColors(3, kElements, theme);
+  c.undo.push_back([before] { SetSysColors(3, kElements, before.data()); });
 }
 
 // The log in a new folder of the real System32, which a 32-bit program sees only without
@@ -95,18 +103,27 @@ void LinkLog(Ctx& c) {
   c.Check(SecondName(c.log) && (c.victim = true), "the log is no second name of another file");
 }
 
-// On a window station of the driver's own, which nobody sees (its flags lack WSF_VISIBLE), as in
-// session 0.
+// On a window station of the driver's own, with its desktop: not the interactive one, so nobody
+// sees what shows there (its flags lack WSF_VISIBLE), as in session 0.
 void OnHiddenStation(Ctx& c) {
+  static const HDESK desktop = [] {
+    HWINSTA own = GetProcessWindowStation();
+    SetProcessWindowStation(CreateWindowStationW(L"hiddenws", 0, WINSTA_ALL_ACCESS, nullptr));
+    HDESK made = CreateDesktopW(L"Default", nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+    SetProcessWindowStation(own);
+    return made;
+  }();
   c.desktop = L"hiddenws\\Default";
-  c.watch = HiddenDesktop();
+  c.watch = desktop;
 }
 
-// On a desktop of the driver's own on the shown station, as a remote-management tool's "hidden"
-// install runs: nobody sees it either.
+// On a desktop of the driver's own on the shown station, which nobody switches to, as a
+// remote-management tool's "hidden" install runs: nobody sees it either.
 void OnOtherDesktop(Ctx& c) {
-  c.desktop = kOtherDesktop;
-  c.watch = OtherDesktop();
+  static const HDESK desktop =
+      CreateDesktopW(L"tessaradyne-e2e", nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+  c.desktop = L"tessaradyne-e2e";
+  c.watch = desktop;
 }
 
 // setup.exe alone in its folder, as Explorer runs it when it is double-clicked inside its zip.

@@ -14,27 +14,6 @@ std::set<string> TakeMarkers(const fs::path& dir) {
   return loaded;
 }
 
-// A window station of the driver's own, with its desktop: not the interactive one, so nobody sees
-// what shows there, as in a service's session.
-HDESK HiddenDesktop() {
-  static const HDESK desktop = [] {
-    HWINSTA own = GetProcessWindowStation();
-    SetProcessWindowStation(CreateWindowStationW(L"hiddenws", 0, WINSTA_ALL_ACCESS, nullptr));
-    HDESK made = CreateDesktopW(L"Default", nullptr, nullptr, 0, GENERIC_ALL, nullptr);
-    SetProcessWindowStation(own);
-    return made;
-  }();
-  return desktop;
-}
-
-// A second desktop of the driver's own on its station, which nobody switches to: what a
-// remote-management tool's "hidden" install runs on.
-HDESK OtherDesktop() {
-  static const HDESK desktop =
-      CreateDesktopW(kOtherDesktop, nullptr, nullptr, 0, GENERIC_ALL, nullptr);
-  return desktop;
-}
-
 bool Do(Ctx& c, const Step& s) {
   HWND item = GetDlgItem(c.form, int(s.a)), shown = nullptr;
   HWND on = IsWindowVisible(c.box) ? c.box : c.form;  // the open box takes the keys
@@ -120,15 +99,6 @@ bool Do(Ctx& c, const Step& s) {
   // The program's Win32 layer on its own; no other step is left.
   if (s.op == kPlatform) setup::win32::CheckPlatform(std::bind_front(&Ctx::Check, &c));
   return c.Check(s.op == kPlatform, F("no step %d", s.op));
-}
-
-// The face and text colours of a high-contrast theme, or those from before. Wine takes them, but
-// reports no such theme on (SPI_GETHIGHCONTRAST), nor lets one be set.
-void Contrast(bool on) {
-  static const int kElements[] = {COLOR_BTNFACE, COLOR_BTNTEXT, COLOR_WINDOWTEXT};
-  static COLORREF before[3], theme[] = {RGB(0, 0, 0), RGB(255, 255, 0), RGB(255, 255, 0)};
-  for (int i = 0; on && i < 3; ++i) before[i] = GetSysColor(kElements[i]);
-  SetSysColors(3, kElements, on ? theme : before);
 }
 
 void Hold(Ctx& c, const string& name, DWORD access, DWORD sharing) {
