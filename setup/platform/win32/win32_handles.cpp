@@ -56,18 +56,18 @@ Status NotPlain(const char* operation, const std::string& path, const char* why)
   return Status::Error(StatusCode::kOther, std::string(operation) + " " + path + ": " + why);
 }
 
-// The file `held` is open on, opened again through the filters, which a handle opened as the
-// reparse point itself bypasses. By its number on its volume, not by a name someone could have
-// pointed elsewhere meanwhile; only where the volume opens nothing by number (a share), by `path`.
-// A delete on close stays with the first handle, and only flags come along, no attributes.
-UniqueHandle OpenThroughFilters(HANDLE held, const std::wstring& path, const Opening& how) {
+// The file `held` is open on, whose identity is `id`, opened again through the filters, which a
+// handle opened as the reparse point itself bypasses. By its number on its volume, not by a name
+// someone could have pointed elsewhere meanwhile; only where the volume opens nothing by a 64-bit
+// number (a share, or ReFS's wider ones), by `path`. A delete on close stays with the first
+// handle, and only flags come along, no attributes.
+UniqueHandle OpenThroughFilters(HANDLE held, const FileId& id, const std::wstring& path,
+                                const Opening& how) {
   const DWORD flags = how.flags & 0xFFF00000 & ~static_cast<DWORD>(FILE_FLAG_DELETE_ON_CLOSE);
-  BY_HANDLE_FILE_INFORMATION info{};
-  if (GetFileInformationByHandle(held, &info)) {
-    FILE_ID_DESCRIPTOR id{sizeof id, FileIdType, {}};
-    id.FileId.QuadPart =
-        static_cast<LONGLONG>((std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow);
-    HANDLE by_number = OpenFileById(held, &id, how.access, how.sharing, nullptr, flags);
+  if (id.file_high == 0) {
+    FILE_ID_DESCRIPTOR number{sizeof number, FileIdType, {}};
+    number.FileId.QuadPart = static_cast<LONGLONG>(id.file);
+    HANDLE by_number = OpenFileById(held, &number, how.access, how.sharing, nullptr, flags);
     const DWORD error = GetLastError();
     if (by_number != INVALID_HANDLE_VALUE ||
         (error != ERROR_INVALID_PARAMETER && error != ERROR_NOT_SUPPORTED &&
@@ -110,15 +110,16 @@ Status OpenHandle(const std::string& path, const Opening& how, const char* opera
   if (!meaning.served_by_filter) return Status::Ok();
   // Opened as itself, such a file bypasses the filter that serves its data: a file OneDrive keeps
   // online only would read as holes. Opened again through it, it must still be the same file.
-  UniqueHandle served = OpenThroughFilters(handle.get(), wide, how);
+  FileId first, second;
+  UniqueHandle served;
+  if (IdentifyHandle(handle.get(), first))
+    served = OpenThroughFilters(handle.get(), first, wide, how);
   if (!served.valid()) {
     const Status failed = LastErrorStatus(operation, path);
     handle = UniqueHandle();
     return failed;
   }
-  FileId first, second;
-  if (!IdentifyHandle(handle.get(), first) || !IdentifyHandle(served.get(), second) ||
-      !(first == second)) {
+  if (!IdentifyHandle(served.get(), second) || !(first == second)) {
     handle = UniqueHandle();
     return NotPlain(operation, path, "replaced while it was opened");
   }
