@@ -114,8 +114,7 @@ string SkipReason(const Scenario& s) {
       {kNtfs, [&] { return volume == "NTFS"; }, "needs the package on NTFS; here it is " + volume},
       {kFat, [&] { return volume == "FAT32" || volume == "exFAT" || volume == "FAT"; },
        "needs the package on a FAT32 or exFAT volume (a USB stick); here it is " + volume},
-      {kCloudFiles,
-       [] { return GetFileAttributesW((RealSystem32() / L"cldapi.dll").c_str()) != ~0u; },
+      {kCloudFiles, [] { return Exists(RealSystem32() / L"cldapi.dll"); },
        "needs the Cloud Files API (Windows 10 1709 and later)"},
   };
   for (const auto& c : kConditions)

@@ -137,7 +137,7 @@ bool Prepare(Ctx& c) {
                                  c.unplaced.insert("linked.dvb").second && (c.victim = true)),
           "no second name for someone else's file");
   c.before = Folder(c.dir).value_or(Files{});
-  for (const string& name : p& kLocked ? c.unplaced : std::set<string>{})
+  for (const string& name : (p & kLocked) ? c.unplaced : std::set<string>{})
     Hold(c, name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE);
   // The log beside the distribution, not in it.
   c.log = c.log_file = c.dir.wstring() + L".log";

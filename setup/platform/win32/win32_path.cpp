@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "setup/platform/win32/kernel32.h"
 #include "setup/platform/win32/wide.h"
 #include "setup/platform/win32/win32_status.h"
 
@@ -13,12 +14,6 @@ constexpr std::size_t kPlainPathLimit = MAX_PATH - 12;
 
 bool IsAsciiLetter(wchar_t c) {
   return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z');
-}
-
-template <typename Function>
-Function Kernel32(const char* name) {
-  return reinterpret_cast<Function>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), name)));
 }
 
 }  // namespace

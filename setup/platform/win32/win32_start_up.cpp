@@ -4,19 +4,10 @@
 // After windows.h, which it builds on.
 #include <commctrl.h>
 
+#include "setup/platform/win32/kernel32.h"
 #include "setup/platform/win32/wide.h"
 
 namespace setup::win32 {
-namespace {
-
-template <typename Function>
-Function Lookup(const wchar_t* module, const char* name) {
-  HMODULE handle = GetModuleHandleW(module);
-  if (handle == nullptr) return nullptr;
-  return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(handle, name)));
-}
-
-}  // namespace
 
 // The installer runs from a download or unpack folder, where anyone may have left a DLL named
 // like a system one. From here on, DLLs come from System32 only: for a 32-bit process on 64-bit
@@ -24,8 +15,7 @@ Function Lookup(const wchar_t* module, const char* name) {
 void RestrictDllSearch() {
   // Looked up: Windows 7 has it only with an update.
   using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
-  if (auto set_default =
-          Lookup<SetDefaultDllDirectoriesFn>(L"kernel32.dll", "SetDefaultDllDirectories")) {
+  if (auto set_default = Kernel32<SetDefaultDllDirectoriesFn>("SetDefaultDllDirectories")) {
     set_default(LOAD_LIBRARY_SEARCH_SYSTEM32);
   }
   // Takes the current folder out of the search wherever the above is missing.
@@ -77,7 +67,7 @@ void KeepSystemBoxesAway() {
   // Looked up: WER_FAULT_REPORTING_NO_UI (32) is not in every SDK, nor known to every Windows,
   // which then takes queueing the report alone (WER_FAULT_REPORTING_FLAG_QUEUE, 2).
   using WerSetFlagsFn = HRESULT(WINAPI*)(DWORD);
-  if (auto set_flags = Lookup<WerSetFlagsFn>(L"kernel32.dll", "WerSetFlags")) {
+  if (auto set_flags = Kernel32<WerSetFlagsFn>("WerSetFlags")) {
     if (FAILED(set_flags(0x20 | 0x2))) set_flags(0x2);
   }
 }
