@@ -1,11 +1,10 @@
 #pragma once
 // A file system in memory that keeps the rules the program meets on Windows: drive letters are
 // volumes, names compare without regard to case and keep the spelling they were made with,
-// read-only files are neither replaced nor removed, a file open for writing is shared with nobody,
-// a held folder stays where it is and cannot be made a link, paths lead through links to folders,
-// what is made in a folder takes the permissions it passes on, and only a file's owner may change
-// them. Any call can be made to fail, so that tests drive the
-// program through failures real files will not produce on demand.
+// read-only files are neither replaced nor removed, a held folder stays where it is and cannot be
+// made a link, paths lead through links to folders, what is made in a folder takes the permissions
+// it passes on, and only a file's owner may change them. Any call can be made to fail, so that
+// tests drive the program through failures real files will not produce on demand.
 
 #include <algorithm>
 #include <cstddef>
@@ -114,7 +113,6 @@ class MemoryFileSystem final : public FileSystem {
     return faults_->Run("open " + path, [&] {
       const Node* node = Find(Key(path));
       if (Status s = IsFile(node, "open", path); !s.ok()) return s;
-      if (node->data->writers > 0) return Error(StatusCode::kSharingViolation, "open", path);
       file = std::make_unique<Reader>(node->data, faults_, path);
       return Status::Ok();
     });
@@ -175,7 +173,6 @@ class MemoryFileSystem final : public FileSystem {
       if (node == nullptr) return Error(StatusCode::kNotFound, "rename", what);
       if (source[0] != target[0]) return Error(StatusCode::kNotSameVolume, "rename", what);
       if (Status s = ParentIsFolder(target, "rename", what); !s.ok()) return s;
-      if (Status s = MayChange(*node, "rename", what, false); !s.ok()) return s;
       if (node->holds > 0) return Error(StatusCode::kSharingViolation, "rename", what);
       // The program never renames a folder, so only an empty one moves.
       if (!Children(source).empty()) return Error(StatusCode::kAccessDenied, "rename", what);
@@ -196,7 +193,6 @@ class MemoryFileSystem final : public FileSystem {
     return faults_->Run("copy " + from + " -> " + to, [&] {
       const Node* node = Find(Key(from));
       if (Status s = IsFile(node, "copy", from); !s.ok()) return s;
-      if (node->data->writers > 0) return Error(StatusCode::kSharingViolation, "copy", from);
       if (Find(Key(to)) != nullptr) return Error(StatusCode::kAlreadyExists, "copy", to);
       if (Status s = ParentIsFolder(Key(to), "copy", to); !s.ok()) return s;
       Make(Key(to), EntryKind::kFile, to, node->data->bytes);
@@ -311,17 +307,13 @@ class MemoryFileSystem final : public FileSystem {
     if (node->kind != EntryKind::kFile) return Error(StatusCode::kAccessDenied, operation, path);
     return Status::Ok();
   }
-  // Replacing or removing: refused for a read-only file, and for one open for writing.
-  static Status MayChange(const Node& node, const char* operation, const std::string& path,
-                          bool attributes_count = true) {
-    if (attributes_count && node.attributes.read_only)
-      return Error(StatusCode::kAccessDenied, operation, path);
-    if (node.data != nullptr && node.data->writers > 0)
-      return Error(StatusCode::kSharingViolation, operation, path);
+  // Replacing or removing: refused for a read-only file.
+  static Status MayChange(const Node& node, const char* operation, const std::string& path) {
+    if (node.attributes.read_only) return Error(StatusCode::kAccessDenied, operation, path);
     return Status::Ok();
   }
 
-  // An exclusive writer makes a new file and keeps everyone else out until it is done.
+  // An exclusive writer makes a new file, which is not on the disk until it is closed.
   Status OpenWriter(const std::string& path, std::unique_ptr<WritableFile>& file, bool exclusive) {
     const std::string key = Key(path);
     if (Status s = ParentIsFolder(key, "create", path); !s.ok()) return s;
@@ -330,8 +322,8 @@ class MemoryFileSystem final : public FileSystem {
     if (node == nullptr) node = &Make(key, EntryKind::kFile, path);
     if (Status s = IsFile(node, "create", path); !s.ok()) return s;
     if (Status s = MayChange(*node, "create", path); !s.ok()) return s;
-    if (exclusive) *node->data = Data{.durable = false, .writers = 1};
-    file = std::make_unique<Writer>(node->data, exclusive, faults_, path);
+    if (exclusive) *node->data = Data{.durable = false};
+    file = std::make_unique<Writer>(node->data, faults_, path);
     return Status::Ok();
   }
   Node& Make(const std::string& key, EntryKind kind, const std::string& path,

@@ -18,7 +18,6 @@ namespace setup::testing::memory {
 struct Data {
   std::string bytes;
   bool durable = true;
-  int writers = 0;  // open for writing, which shares the file with nobody
 };
 
 // What an opened file's calls count and fail through.
@@ -54,12 +53,8 @@ struct Reader final : ReadableFile, Opened {
 };
 // As a real file's handle, one that lost a write fails every later write and its close.
 struct Writer final : WritableFile, Opened {
-  // Appenders share the file: only an exclusive writer keeps others out.
-  Writer(std::shared_ptr<Data> file, bool alone, std::shared_ptr<FaultState> f, std::string p)
-      : Opened{std::move(f), std::move(p)}, data(std::move(file)), exclusive(alone) {}
-  ~Writer() override {
-    if (!closed && exclusive) data->writers = 0;  // abandoned: what was appended stays
-  }
+  Writer(std::shared_ptr<Data> file, std::shared_ptr<FaultState> f, std::string p)
+      : Opened{std::move(f), std::move(p)}, data(std::move(file)) {}
   Status Append(std::string_view bytes) override {
     if (lost) return Status::Error(StatusCode::kIoError, "append after a lost write " + path);
     const Status s = faults->Run("append " + path, [&] { return data->bytes += bytes, Status(); });
@@ -68,14 +63,12 @@ struct Writer final : WritableFile, Opened {
   }
   Status Close() override {
     return faults->Run("close " + path, [&] {
-      if (exclusive) data->writers = 0;
-      closed = true;
       if (lost) return Status::Error(StatusCode::kIoError, "lost write " + path);
       return data->durable = true, Status();
     });
   }
   std::shared_ptr<Data> data;
-  bool exclusive, closed = false, lost = false;
+  bool lost = false;
 };
 
 }  // namespace setup::testing::memory
