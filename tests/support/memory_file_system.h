@@ -1,10 +1,10 @@
 #pragma once
 // A file system in memory that keeps the rules the program meets on Windows: drive letters are
 // volumes, names compare without regard to case and keep the spelling they were made with,
-// read-only files are neither replaced nor removed, a held folder stays where it is and cannot be
-// made a link, paths lead through links to folders, what is made in a folder takes the permissions
-// it passes on, and only a file's owner may change them. Any call can be made to fail, so that
-// tests drive the program through failures real files will not produce on demand.
+// read-only files are neither replaced nor removed, a held folder cannot be made a link, paths lead
+// through links to folders, what is made in a folder takes the permissions it passes on, and only
+// a file's owner may change them. Any call can be made to fail, so that tests drive the program
+// through failures real files will not produce on demand.
 
 #include <algorithm>
 #include <cstddef>
@@ -173,9 +173,8 @@ class MemoryFileSystem final : public FileSystem {
       if (node == nullptr) return Error(StatusCode::kNotFound, "rename", what);
       if (source[0] != target[0]) return Error(StatusCode::kNotSameVolume, "rename", what);
       if (Status s = ParentIsFolder(target, "rename", what); !s.ok()) return s;
-      if (node->holds > 0) return Error(StatusCode::kSharingViolation, "rename", what);
-      // The program never renames a folder, so only an empty one moves.
-      if (!Children(source).empty()) return Error(StatusCode::kAccessDenied, "rename", what);
+      // The program never renames a folder; nothing it holds moves.
+      if (node->kind == EntryKind::kFolder) return Error(StatusCode::kAccessDenied, "rename", what);
       if (Node* there = Find(target); there != nullptr && source != target) {
         if (!replace) return Error(StatusCode::kAlreadyExists, "rename", what);
         if (there->kind == EntryKind::kFolder)

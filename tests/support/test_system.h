@@ -4,7 +4,6 @@
 
 #include <iconv.h>
 
-#include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -16,25 +15,20 @@
 
 namespace setup::testing {
 
-// Code page 932 or 1252 as far as the tests need one: its lead bytes, decoding with one U+FFFD for
-// each byte that starts no character, and encoding of ASCII, which is all the tests encode.
+// Code page 932 or 1252 as far as the tests need one: its lead bytes, decoding of valid text (the
+// system folders the tests give), and encoding of ASCII, which is all the tests encode.
 class TestCodePage final : public CodePage {
  public:
   explicit TestCodePage(unsigned number = 932) : double_byte_(number == 932) {}
   bool IsLeadByte(unsigned char byte) const override { return double_byte_ && IsLeadByte932(byte); }
   std::string ToUtf8(std::string_view ansi) const override {
     const iconv_t cd = iconv_open("UTF-8", double_byte_ ? "CP932" : "CP1252");
-    std::string utf8;
-    char* in = const_cast<char*>(ansi.data());  // iconv does not write through it
-    for (std::size_t left = ansi.size(); left > 0;) {
-      char buffer[256], *out = buffer;
-      std::size_t room = sizeof buffer;
-      const bool stuck = iconv(cd, &in, &left, &out, &room) == std::size_t(-1) && errno != E2BIG;
-      utf8.append(buffer, sizeof buffer - room);
-      if (stuck) utf8 += "\xEF\xBF\xBD", ++in, --left;
-    }
+    std::string utf8(3 * ansi.size(), '\0');
+    char *in = const_cast<char*>(ansi.data()), *out = utf8.data();  // iconv does not write via in
+    std::size_t left = ansi.size(), room = utf8.size();
+    iconv(cd, &in, &left, &out, &room);
     iconv_close(cd);
-    return utf8;
+    return utf8.substr(0, utf8.size() - room);
   }
   Status FromUtf8(std::string_view utf8, std::string& ansi) const override {
     for (const char c : utf8) {
@@ -52,10 +46,8 @@ struct TestSystem final : System {
   // `system_folder` is in the code page's bytes, as Windows reports it; empty stands for a system
   // that cannot say.
   explicit TestSystem(std::string program_folder = "D:\\SETUP",
-                      std::string system_folder = "C:\\WINDOWS\\system32", unsigned ansi = 932)
-      : application_path(std::move(program_folder)),
-        system_dir(std::move(system_folder)),
-        code_page(ansi) {}
+                      std::string system_folder = "C:\\WINDOWS\\system32")
+      : application_path(std::move(program_folder)), system_dir(std::move(system_folder)) {}
   std::uint32_t GetSystemDirectoryA(char* buffer, std::uint32_t size) override {
     const auto length = static_cast<std::uint32_t>(system_dir.size());
     if (system_dir.empty()) return 0;
