@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cmath>
+#include <regex>
 #include <thread>
 
 #include "tests/menu_oracle.h"
@@ -142,6 +143,12 @@ bool CheckFiles(Ctx& c, bool installed) {
     for (const auto& [name, bytes] : want) wanted += " " + name;
     c.Shows(got.value_or(Files{}) == want, names + wanted);
   }
+  // On Windows each file there has the folder's permissions, inherited, nothing of its own: not
+  // protected ("D:P"), not without entries, none whose flags lack ID ("(A;ID;FA;;;SY)"). Wine
+  // keeps no DACL.
+  const std::regex own(R"(^D:P|^[^(]*$|\([^;]*;(?![^;]*ID))");
+  for (const auto& [name, bytes] : Wine() ? Files{} : install)
+    c.Check(!std::regex_search(Dacl(kInstall / name), own), name + ": " + Dacl(kInstall / name));
   // Nothing written, moved or re-permissioned through a link; the link itself stays a link.
   c.Check(
       !c.victim || (Read(kVictim) == kVictims && Folder(kElsewhere) == Files{{"victim", kVictims}}),

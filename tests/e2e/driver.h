@@ -55,7 +55,7 @@ string F(const char* format, A... args) {
 // clang-format off
 enum Op { kScreen, kClick, kEnabled, kKey, kHeldEnter, kBox, kAnswer, kRun, kRunClosing,
           kRunActivating, kPost, kSend, kEndLoop, kSecond, kExit, kQuiet, kLog, kInstalled,
-          kUntouched, kMarkers, kPlatform, kCall };
+          kUntouched, kMarkers, kPlatform };
 // clang-format on
 
 struct Ctx;
@@ -63,7 +63,6 @@ struct Step {
   Op op;
   long long a = 0, b = 0;
   const string* text = nullptr;
-  bool (*check)(Ctx&) = nullptr;
 };
 using Steps = std::vector<Step>;
 
@@ -110,7 +109,6 @@ inline Step Untouched() { return {kUntouched}; }  // nothing written anywhere
 inline Step Markers() { return {kMarkers}; }
 // The program's Win32 layer on its own (win32_layer_checks.cpp).
 inline Step Platform() { return {kPlatform}; }
-inline Step Call(bool (*check)(Ctx&)) { return {kCall, 0, 0, nullptr, check}; }
 // clang-format on
 
 // Preparations that Prepare (steps.cpp) makes, each for several scenarios; a scenario's own go in
@@ -126,15 +124,13 @@ enum Prep : unsigned { kNoOrgTool = 1, kOld = 2, kLocked = 4, kCrossDrive = 8, k
 // clang-format on
 
 // What a scenario needs of the system it runs on; without it, it is skipped with a line saying
-// why (package.cpp): Windows itself, not Wine; Wine, whose host programs it runs; an
-// administrator; a second volume, to which moves copy; the install folder's volume for the work
-// folder, so that moves rename; the ANSI code page 932 or 1252; 144 dpi; DLLs beside a program
-// loaded before the system's; the work folder on NTFS, or on FAT32 or exFAT (a USB stick); the
-// Cloud Files API (Windows 10 1709 and later).
+// why (needs.cpp): Windows itself, not Wine; an administrator; a second volume, to which moves
+// copy; the install folder's volume for the work folder, so that moves rename; 144 dpi; DLLs
+// beside a program loaded before the system's; the work folder on NTFS, or on FAT32 or exFAT (a
+// USB stick); the Cloud Files API (Windows 10 1709 and later).
 // clang-format off
-enum Need : unsigned { kWindows = 1, kHostPrograms = 2, kAdmin = 4, kSecondVolume = 8,
-                       kOneVolume = 16, kCodePage932 = 32, kCodePage1252 = 64, kDpi144 = 128,
-                       kPlantable = 256, kNtfs = 512, kFat = 1024, kCloudFiles = 2048 };
+enum Need : unsigned { kWindows = 1, kAdmin = 2, kSecondVolume = 4, kOneVolume = 8, kDpi144 = 16,
+                       kPlantable = 32, kNtfs = 64, kFat = 128, kCloudFiles = 256 };
 // clang-format on
 
 struct Scenario {
@@ -203,7 +199,6 @@ bool IsTool(const string& name);
 bool IsLink(const fs::path& path);
 DWORD ReparseTag(const fs::path& path);
 bool Remove(const fs::path& path);
-bool SetJunction(const fs::path& folder, const fs::path& target);
 bool SecondName(const fs::path& at);
 string Dacl(const fs::path& path);
 bool SetDacl(const fs::path& path, const wchar_t* dacl);

@@ -8,7 +8,6 @@
 // After windows.h, which they build on.
 #include <aclapi.h>
 #include <sddl.h>
-#include <winioctl.h>
 
 namespace e2e {
 std::optional<string> Read(const fs::path& path) {
@@ -125,24 +124,4 @@ DWORD ReparseTag(const fs::path& path) {
                                                                                  : 0;
 }
 
-// Makes the empty folder a junction (mount point) to `target`, as any user may on a folder of his.
-bool SetJunction(const fs::path& folder, const fs::path& target) {
-  const std::wstring to = L"\\??\\" + target.wstring(), shown = target.wstring();
-  struct {
-    DWORD tag = IO_REPARSE_TAG_MOUNT_POINT;
-    WORD size = 0, reserved = 0, target_at = 0, target_size, shown_at, shown_size;
-    wchar_t names[2 * MAX_PATH] = {};
-  } point{.target_size = WORD(to.size() * 2),
-          .shown_at = WORD(to.size() * 2 + 2),
-          .shown_size = WORD(shown.size() * 2)};
-  to.copy(point.names, to.size());
-  shown.copy(point.names + to.size() + 1, shown.size());
-  point.size = WORD(8 + point.shown_at + point.shown_size + 2);
-  const Handle handle(CreateFileW(
-      folder.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-  DWORD got = 0;
-  return DeviceIoControl(handle.get(), FSCTL_SET_REPARSE_POINT, &point, 8 + point.size, nullptr, 0,
-                         &got, nullptr);
-}
 }  // namespace e2e

@@ -1,6 +1,8 @@
 // What the system a scenario runs on offers it, told once and only for a scenario that is to run.
 
 #include "tests/e2e/driver.h"
+// After windows.h, which it builds on.
+#include <shlobj.h>
 
 namespace e2e {
 namespace {
@@ -39,40 +41,18 @@ bool SecondVolume() {
   return !opt[L"cross"].empty();
 }
 
-bool Admin() {
-  SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
-  PSID admins = nullptr;
-  BOOL member = FALSE;
-  AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0,
-                           0, 0, &admins);
-  CheckTokenMembership(nullptr, admins, &member);
-  FreeSid(admins);
-  return member;
-}
-
-// Whether a version.dll beside dll_probe.exe is the one it loads.
+// Windows loads a DLL beside a program before the system's unless it is a known one; Wine only
+// where told to, as run.sh's planted lane does.
 bool Plantable() {
-  const fs::path dir = fs::path(opt[L"work"]) / L"plant-probe", programs = opt[L"programs"];
-  const Files probe = {{"dll_probe.exe", Read(programs / "dll_probe.exe").value_or("")},
-                       {"version.dll", Read(programs / "planted" / "version.dll").value_or("")}};
-  if (Lay(dir, probe)) ExitCode(Start(dir / "dll_probe.exe"), 20000);
-  const bool loaded = Exists(dir / "version.dll.loaded");
-  Remove(dir);
-  return loaded;
+  wchar_t overrides[1024] = L"";
+  GetEnvironmentVariableW(L"WINEDLLOVERRIDES", overrides, 1024);
+  return !Wine() || wcsstr(overrides, L"version");
 }
 
 string WineVersion() {
   using Version = const char*(CDECL*)();
   return reinterpret_cast<Version>(reinterpret_cast<void*>(
       GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version")))();
-}
-
-bool Once(std::optional<bool>& known, bool (*probe)()) {
-  return known ? *known : *(known = probe());
-}
-
-bool OneVolume() {
-  return !MovesAcross(opt[L"work"]);
 }
 
 // The file system of the work folder's volume: "NTFS", "FAT32", "exFAT", ...
@@ -87,8 +67,7 @@ string WorkFileSystem() {
 // Empty when the system offers all the scenario needs. Probes are made once, and only for a
 // scenario that is to run.
 string SkipReason(const Scenario& s) {
-  static std::optional<bool> admin, second, one, plantable;
-  const UINT acp = GetACP(), dpi = GetDpiForSystem();
+  const UINT dpi = GetDpiForSystem();
   static const string volume = WorkFileSystem();
   const struct {
     unsigned need;
@@ -97,18 +76,13 @@ string SkipReason(const Scenario& s) {
   } kConditions[] = {
       {kWindows, [] { return !Wine(); },
        Wine() ? "under Wine " + WineVersion() + ": " + (s.wine_lacks ? s.wine_lacks : "") : ""},
-      {kHostPrograms, Wine, "its link is made by a Linux program, through Wine"},
-      {kAdmin, [] { return Once(admin, Admin); }, "needs an administrator"},
-      {kSecondVolume, [] { return Once(second, SecondVolume); },
+      {kAdmin, [] { return IsUserAnAdmin() != FALSE; }, "needs an administrator"},
+      {kSecondVolume, SecondVolume,
        "needs a second drive (another volume than C:'s), to move from"},
-      {kOneVolume, [] { return Once(one, OneVolume); },
+      {kOneVolume, [] { return !MovesAcross(opt[L"work"]); },
        "needs the package on C:'s volume, where moves rename: unzip it there"},
-      {kCodePage932, [&] { return acp == 932; },
-       F("needs code page 932 (Japanese Windows); here it is %u", acp)},
-      {kCodePage1252, [&] { return acp == 1252; },
-       F("needs code page 1252 (Western Windows); here it is %u", acp)},
       {kDpi144, [&] { return dpi == 144; }, F("needs 144 dpi (150 %%); here it is %u", dpi)},
-      {kPlantable, [] { return Once(plantable, Plantable); },
+      {kPlantable, Plantable,
        "a DLL beside a program is not loaded before the system's (under Wine only with "
        "WINEDLLOVERRIDES=version=n,b)"},
       {kNtfs, [&] { return volume == "NTFS"; }, "needs the package on NTFS; here it is " + volume},
@@ -117,8 +91,10 @@ string SkipReason(const Scenario& s) {
       {kCloudFiles, [] { return Exists(RealSystem32() / L"cldapi.dll"); },
        "needs the Cloud Files API (Windows 10 1709 and later)"},
   };
+  static std::map<unsigned, bool> met;  // each probe made once
   for (const auto& c : kConditions)
-    if ((s.needs & c.need) && !c.met()) return c.why;
+    if ((s.needs & c.need) && !(met.contains(c.need) ? met[c.need] : (met[c.need] = c.met())))
+      return c.why;
   return "";
 }
 }  // namespace e2e

@@ -90,7 +90,7 @@ lane3() {
   planted
   happy "${E2E_EXTRA_SETUP:-}"
   e2e_restart
-  drive 1252 en_US.UTF-8 only=happy,reinstall,menu-1252
+  drive 1252 en_US.UTF-8 only=happy,reinstall
   e2e_prepare 144
   drive 932 ja_JP.UTF-8 only=happy-144dpi,keyboard-144dpi
   platform

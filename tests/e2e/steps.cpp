@@ -95,7 +95,6 @@ bool Do(Ctx& c, const Step& s) {
     for (const string& name : c.floor) c.Say("Wine itself loads the planted " + name);
     return c.Check(beyond.empty(), "setup.exe loaded planted DLLs: " + beyond);
   }
-  if (s.op == kCall) return s.check(c);
   // The program's Win32 layer on its own; no other step is left.
   if (s.op == kPlatform) setup::win32::CheckPlatform(std::bind_front(&Ctx::Check, &c));
   return c.Check(s.op == kPlatform, F("no step %d", s.op));

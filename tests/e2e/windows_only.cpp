@@ -6,32 +6,13 @@
 
 namespace e2e {
 namespace {
-// Each of the DACL's entries ("(A;ID;FA;;;SY)") inherited: its flags hold ID.
-bool InheritedOnly(const string& dacl) {
-  int entries = 0;
-  for (size_t at = 0; (at = dacl.find('(', at)) != string::npos; ++at, ++entries)
-    if (dacl.substr(at, dacl.find(';', dacl.find(';', at) + 1) - at).find("ID") == string::npos)
-      return false;
-  return entries > 0;
-}
-
 // The tool files, as someone who keeps them to himself leaves them: a protected DACL that lets
-// only their owner in.
+// only their owner in. Installed, each must end with the folder's permissions (CheckFiles).
 void ProtectSources(Ctx& c) {
   for (const auto& [name, bytes] : c.before)
     c.Check(!IsTool(name) || (SetDacl(c.dir / name, L"D:P(A;;FA;;;OW)") &&
                               Dacl(c.dir / name) == "D:P(A;;FA;;;OW)"),
             name + " is not owner-only: " + Dacl(c.dir / name));
-}
-
-// Each file in C:\Tessaradyne has the folder's permissions, inherited, nothing of its own.
-bool Inherited(Ctx& c) {
-  const Files installed = Folder(kInstall).value_or(Files{});
-  for (const auto& [name, bytes] : installed) {
-    const string dacl = Dacl(kInstall / name);
-    c.Check(!dacl.starts_with("D:P") && InheritedOnly(dacl), name + ": " + dacl);
-  }
-  return c.Check(installed.size() > 1, "nothing installed to look at");
 }
 
 void StartHidden(Ctx& c) {
@@ -40,18 +21,6 @@ void StartHidden(Ctx& c) {
 
 void WatchHung(Ctx& c) {
   c.watch_hung = true;
-}
-
-// C:\Tessaradyne a junction to C:\elsewhere: a mount point, which any user may make on an empty
-// folder of his own.
-void MakeJunction(Ctx& c) {
-  std::error_code e;
-  fs::create_directory(kElsewhere, e);
-  c.Check(CreateDirectoryW(kInstall.c_str(), nullptr) && SetJunction(kInstall, kElsewhere),
-          F("C:\\Tessaradyne is no junction (%lu)", GetLastError()));
-  for (const auto& [name, bytes] : c.before)
-    if (IsTool(name)) c.unplaced.insert(name);
-  c.unplaced.insert(kMenu);
 }
 
 // A .dvb and org_TOOL that Windows compressed to save space (compact /exe, as Storage Sense and
@@ -136,14 +105,12 @@ void SymbolicLink(Ctx& c) {
 std::vector<Scenario> WindowsOnly() {
   // clang-format off
   return {
-      {"inherited-permissions", 0, kToQuestion + kInstalls + Steps{Call(Inherited)},
-       kWindows | kOneVolume, "keeps no DACL", ProtectSources},
+      {"inherited-permissions", 0, kToQuestion + kInstalls, kWindows | kOneVolume, "keeps no DACL",
+       ProtectSources},
       {"hidden-start", 0, Steps{Screen(0), Click(kLeave)} + kLeft, kWindows,
        "ignores the show state a start asks for", StartHidden},
       {"lock-waits-never-hung", kLocked, kToQuestion + kRefused, kWindows,
        "never calls a window hung", WatchHung},
-      {"install-folder-is-junction", 0, kToQuestion + kRefused, kWindows,
-       "makes no mount points", MakeJunction},
       {"symlinked-tool-file", kSilent | kLogged | kLinkedTool,
        {QuietlyExits(3), Installed(), Logs(3)}, kWindows | kOneVolume | kAdmin,
        "shows a symbolic link to a file as a plain file", SymbolicLink},
