@@ -6,7 +6,7 @@
 // message boxes and their icons, exit statuses, files) is written out in the driver on its own.
 //
 //   driver setup=<setup.exe> dist=<distribution> work=<folder> programs=<folder of
-//       minimal_window.exe, dll_probe.exe and planted\> [cross=<folder on another file system>]
+//       minimal_window.exe and planted\> [cross=<folder on another file system>]
 //       [only=a,b | part=i/n] [shots=<folder>] [verbose=1]
 //   driver package=1 [only=a,b]
 //       as run.cmd starts it: every scenario this system can run, with the programs and the

@@ -1,4 +1,6 @@
-// The start-up baseline: one plain window and a message loop, nothing else.
+// The start-up baseline: one plain window and a message loop, nothing else. With "probe" it only
+// loads version.dll by its bare name, as an unhardened program would, so that the planted-DLL
+// scenario can show that a DLL beside the program is really found first.
 
 #include <windows.h>
 
@@ -15,6 +17,7 @@ LRESULT CALLBACK Procedure(HWND w, UINT message, WPARAM wp, LPARAM lp) {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
+  if (wcsstr(GetCommandLineW(), L" probe")) return LoadLibraryW(L"version.dll") ? 0 : 1;
   WNDCLASSW wc{};
   wc.lpfnWndProc = Procedure;
   wc.hInstance = instance;
