@@ -146,9 +146,11 @@ bool CheckFiles(Ctx& c, bool installed) {
   // On Windows each file there has the folder's permissions, inherited, nothing of its own: not
   // protected ("D:P"), not without entries, none whose flags lack ID ("(A;ID;FA;;;SY)"). Wine
   // keeps no DACL.
-  const std::regex own(R"(^D:P|^[^(]*$|\([^;]*;(?![^;]*ID))");
-  for (const auto& [name, bytes] : Wine() ? Files{} : install)
-    c.Check(!std::regex_search(Dacl(kInstall / name), own), name + ": " + Dacl(kInstall / name));
+  static const std::regex own(R"(^D:P|^[^(]*$|\([^;]*;(?![^;]*ID))");
+  for (const auto& [name, bytes] : Wine() ? Files{} : install) {
+    const string dacl = Dacl(kInstall / name);
+    c.Check(!std::regex_search(dacl, own), name + ": " + dacl);
+  }
   // Nothing written, moved or re-permissioned through a link; the link itself stays a link.
   c.Check(
       !c.victim || (Read(kVictim) == kVictims && Folder(kElsewhere) == Files{{"victim", kVictims}}),

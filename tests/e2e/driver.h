@@ -182,6 +182,7 @@ HWND FindTop(const Handle& p, const string& cls = "", const string& title = "",
 HWND WaitTop(const Handle& p, const string& cls, const string& title = "");
 HWND FindOn(HDESK desktop, const Handle& p);
 std::optional<DWORD_PTR> Ask(HWND w, UINT message, WPARAM wp = 0, LPARAM lp = 0, UINT ms = 3000);
+const char* WineVersion();
 bool Wine();
 int FocusId(HWND form);
 // pixels.cpp

@@ -49,12 +49,6 @@ bool Plantable() {
   return !Wine() || wcsstr(overrides, L"version");
 }
 
-string WineVersion() {
-  using Version = const char*(CDECL*)();
-  return reinterpret_cast<Version>(reinterpret_cast<void*>(
-      GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version")))();
-}
-
 // The file system of the work folder's volume: "NTFS", "FAT32", "exFAT", ...
 string WorkFileSystem() {
   wchar_t root[MAX_PATH] = L"", name[MAX_PATH] = L"";
@@ -75,7 +69,8 @@ string SkipReason(const Scenario& s) {
     string why;
   } kConditions[] = {
       {kWindows, [] { return !Wine(); },
-       Wine() ? "under Wine " + WineVersion() + ": " + (s.wine_lacks ? s.wine_lacks : "") : ""},
+       Wine() ? "under Wine " + string(WineVersion()) + ": " + (s.wine_lacks ? s.wine_lacks : "")
+              : ""},
       {kAdmin, [] { return IsUserAnAdmin() != FALSE; }, "needs an administrator"},
       {kSecondVolume, SecondVolume,
        "needs a second drive (another volume than C:'s), to move from"},

@@ -1,6 +1,8 @@
 // The programs the driver starts, and their windows, found and spoken to from outside.
 
 #include "tests/e2e/driver.h"
+//
+#include "setup/platform/win32/kernel32.h"
 
 namespace e2e {
 bool Until(const std::function<bool()>& done, double ms) {
@@ -27,17 +29,22 @@ std::optional<DWORD> ExitCode(const Handle& p, DWORD ms) {
   return ended && GetExitCodeProcess(p.get(), &code) ? std::optional(code) : std::nullopt;
 }
 
-// Only Wine's ntdll has this export.
+// Wine's version, from an export only its ntdll has; null on Windows.
+const char* WineVersion() {
+  using Version = const char*(CDECL*)();
+  const auto version = reinterpret_cast<Version>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version")));
+  return version ? version() : nullptr;
+}
+
 bool Wine() {
-  return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version");
+  return WineVersion() != nullptr;
 }
 
 // The host's path of a Windows path, as Wine maps it; empty where it maps none.
 std::wstring HostPath(const wchar_t* path) {
   using ToUnix = char*(CDECL*)(const wchar_t*);  // only Wine has this export
-  const auto to_unix = reinterpret_cast<ToUnix>(reinterpret_cast<void*>(
-      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-  char* unix_path = to_unix(path);
+  char* unix_path = setup::win32::Kernel32<ToUnix>("wine_get_unix_file_name")(path);
   const std::wstring host = unix_path ? Wide(unix_path) : L"";
   HeapFree(GetProcessHeap(), 0, unix_path);
   return host;

@@ -65,11 +65,12 @@ void PlantDlls(Ctx& c) {
 }
 
 // The one-setup mutex held by the driver, or an event holding its name.
+constexpr wchar_t kGuardName[] = L"Global\\Kestrelwin.Tessaradyne.Setup";
 void HoldGuard(Ctx& c) {
-  c.held.emplace_back(CreateMutexW(0, 0, L"Global\\Kestrelwin.Tessaradyne.Setup"));
+  c.held.emplace_back(CreateMutexW(0, 0, kGuardName));
 }
 void SquatGuardName(Ctx& c) {
-  c.held.emplace_back(CreateEventW(0, 0, 0, L"Global\\Kestrelwin.Tessaradyne.Setup"));
+  c.held.emplace_back(CreateEventW(0, 0, 0, kGuardName));
 }
 
 // The face and text colours of a high-contrast theme, those from before set back after the row.

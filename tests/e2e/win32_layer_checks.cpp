@@ -94,11 +94,13 @@ void CheckInheritPermissions(const std::string& folder) {
   const std::string moved = folder + "\\moved.dvb", made = folder + "\\made.dvb";
   Write(moved, "moved");
   Write(made, "made");
-  const auto dacl = [](const std::string& path) { return e2e::Dacl(Wide(path)); };
-  Expect(e2e::SetDacl(Wide(moved), L"D:P(D;;GR;;;WD)") && dacl(moved) != dacl(made),
-         "everyone denied reading " + moved + ": " + dacl(moved));
-  Expect(g_fs.InheritPermissions(moved).ok() && dacl(moved) == dacl(made),
-         "InheritPermissions gave " + dacl(moved) + ", a new file has " + dacl(made));
+  const std::string given = e2e::Dacl(Wide(made));
+  const bool denied = e2e::SetDacl(Wide(moved), L"D:P(D;;GR;;;WD)");
+  const std::string brought = e2e::Dacl(Wide(moved));
+  Expect(denied && brought != given, "everyone denied reading " + moved + ": " + brought);
+  const bool reset = g_fs.InheritPermissions(moved).ok();
+  const std::string got = e2e::Dacl(Wide(moved));
+  Expect(reset && got == given, "InheritPermissions gave " + got + ", a new file has " + given);
 }
 
 // A second name of a file (a hard link, which Wine makes as Windows does) is neither read, copied

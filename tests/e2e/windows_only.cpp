@@ -9,10 +9,12 @@ namespace {
 // The tool files, as someone who keeps them to himself leaves them: a protected DACL that lets
 // only their owner in. Installed, each must end with the folder's permissions (CheckFiles).
 void ProtectSources(Ctx& c) {
-  for (const auto& [name, bytes] : c.before)
-    c.Check(!IsTool(name) || (SetDacl(c.dir / name, L"D:P(A;;FA;;;OW)") &&
-                              Dacl(c.dir / name) == "D:P(A;;FA;;;OW)"),
-            name + " is not owner-only: " + Dacl(c.dir / name));
+  for (const auto& [name, bytes] : c.before) {
+    if (!IsTool(name)) continue;
+    const bool set = SetDacl(c.dir / name, L"D:P(A;;FA;;;OW)");
+    const string dacl = Dacl(c.dir / name);
+    c.Check(set && dacl == "D:P(A;;FA;;;OW)", name + " is not owner-only: " + dacl);
+  }
 }
 
 void StartHidden(Ctx& c) {
